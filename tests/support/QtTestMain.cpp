@@ -1,0 +1,16 @@
+#include <QApplication>
+#include <QCoreApplication>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+// Tests of Qt adapters need an application object; widgets need the GUI one (offscreen).
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+#ifdef QT_WIDGETS_LIB
+    QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    return RUN_ALL_TESTS();
+}
