@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vigiltron {
+
+// The number at the start of `text`: optional leading blanks and sign, digits, optional fraction
+// and exponent; parsing stops at the first character that cannot continue the number. No number
+// gives 0. This is how a sensor's reply and any reading text are read as numbers.
+double LeadingNumber(std::string_view text);
+
+// `value` as the shortest plain decimal text that reads back as the same number ("72.5", "-3",
+// "0.001"), never in exponent form.
+std::string PlainDecimal(double value);
+
+// The value text of a reply: the leading number of its first `count` characters, written back in
+// the shortest plain decimal form ("072.50F" with 6 characters gives "72.5").
+std::string ReadingValue(std::string_view reply, std::size_t count);
+
+}  // namespace vigiltron
