@@ -1,8 +1,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "core/DeviceKind.h"
 
 namespace vigiltron {
 
@@ -26,6 +31,83 @@ struct SummaryRow {
     std::string picture = "reddot.gif";
 
     friend bool operator==(const SummaryRow&, const SummaryRow&) = default;
+};
+
+// One of the four display positions of a sensor tab.
+struct TabSlotView {
+    bool visible = false;  // uncovered: a device is bound to it
+    int setupIndex = 0;
+    std::string caption;
+    // Highest (red) and lowest (blue) readings, on the Temperature and Humidity tabs.
+    std::string highest = "0";
+    std::string lowest = "100";
+    bool highLowVisible = false;
+    // The slot's on-screen log view, newest line first.
+    std::deque<std::string> log;
+};
+
+struct TabView {
+    bool visible = true;
+    bool emptyNoticeVisible = true;
+    std::array<TabSlotView, 5> slots;  // 1..4; 0 unused
+};
+
+// The per-entry commands of the setup window.
+struct EntryCommands {
+    std::string connectCaption = "Connect";
+    bool connectEnabled = false;
+    bool connectVisible = true;
+    bool deleteEnabled = true;
+};
+
+// Everything the program shows, as plain data. The engine changes it and calls Changed(); the
+// windows render it. No behaviour lives here.
+class ViewModel {
+public:
+    ViewModel();
+
+    SummaryRow& Row(int n) { return rows_.at(Clamp(n)); }
+    const SummaryRow& Row(int n) const { return rows_.at(Clamp(n)); }
+    TabView& TabAt(Tab tab) { return tabs_.at(static_cast<std::size_t>(tab)); }
+    const TabView& TabAt(Tab tab) const { return tabs_.at(static_cast<std::size_t>(tab)); }
+    TabSlotView& Slot(Tab tab, int slot) { return TabAt(tab).slots.at(ClampSlot(slot)); }
+    EntryCommands& Commands(int n) { return commands_.at(Clamp(n)); }
+    const EntryCommands& Commands(int n) const { return commands_.at(Clamp(n)); }
+
+    bool connectAllEnabled = true;
+    std::string mainTitle = "Vigiltron Manager";
+    int busyDepth = 0;  // hourglass pointer while > 0
+
+    // Tells every observer that something changed.
+    void Changed();
+    void Subscribe(std::function<void()> observer) { observers_.push_back(std::move(observer)); }
+    std::uint64_t Revision() const { return revision_; }
+
+private:
+    // Index 0 is a scratch element so a stray index never reaches outside the arrays.
+    static std::size_t Clamp(int n) { return n >= 1 && n <= 10 ? std::size_t(n) : 0; }
+    static std::size_t ClampSlot(int s) { return s >= 1 && s <= 4 ? std::size_t(s) : 0; }
+
+    std::array<SummaryRow, 11> rows_;
+    std::array<TabView, kTabCount> tabs_;
+    std::array<EntryCommands, 11> commands_;
+    std::vector<std::function<void()>> observers_;
+    std::uint64_t revision_ = 0;
+};
+
+// Keeps the hourglass pointer up for the lifetime of a command.
+class BusyPointer {
+public:
+    explicit BusyPointer(ViewModel& view) : view_(view) { ++view_.busyDepth; }
+    ~BusyPointer() {
+        --view_.busyDepth;
+        view_.Changed();
+    }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    ViewModel& view_;
 };
 
 }  // namespace vigiltron

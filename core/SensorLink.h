@@ -1,0 +1,146 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/DeviceKind.h"
+#include "core/Dialogs.h"
+#include "core/EventLoop.h"
+#include "core/Journal.h"
+#include "core/SensorProtocol.h"
+#include "core/SerialPort.h"
+#include "core/Timer.h"
+#include "core/ViewModel.h"
+
+namespace vigiltron {
+
+class DeviceModel;
+
+// The program-wide preferences the sensor link reads; owned by the configuration.
+struct LinkSettings {
+    std::string readingInterval = "30";
+    bool intervalInMinutes = true;  // "Minute(s)"; false: "Seconds"
+    TemperatureUnit unit = TemperatureUnit::Fahrenheit;
+    bool alertsDisabled = false;  // "Disable All Alerts"
+};
+
+// Where a polled reading goes after it was shown: threshold evaluation and logging.
+class ReadingObserver {
+public:
+    virtual ~ReadingObserver() = default;
+    virtual void CheckTThresh(const std::string& reading, int kind, int n, int slot,
+                              bool comboHalf) = 0;
+    virtual void CheckHThresh(const std::string& reading, int kind, int n, int slot,
+                              bool comboHalf) = 0;
+    virtual void FileTabLogging(const std::string& reading, int n, int kind,
+                                const std::string& temperature) = 0;
+    // Disconnecting a sensor clears the alarm latches of its kind.
+    virtual void ClearTemperatureLatches() = 0;
+    virtual void ClearHumidityLatches() = 0;
+};
+
+// The per-sensor log files as connecting and disconnecting use them.
+class SensorLogFiles {
+public:
+    virtual ~SensorLogFiles() = default;
+    // Creates the first log file of entry n with its header. `suffix` is "" or, for the halves of
+    // a combined sensor, "_Humid"/"_Temp". Returns an error description, empty on success.
+    virtual std::string OpenFirstFile(int n, const std::string& deviceName,
+                                      const std::string& suffix) = 0;
+    virtual void CloseFile(int n) = 0;
+    // Asks the user for the log directory (after a "Path not found").
+    virtual void ChooseLogDirectory() = 0;
+};
+
+// The serial port groups of an entry; an entry uses the one of its kind.
+enum class PortGroup { Polled, Water, Proximity, Accelerometer, Distance };
+inline constexpr int kPortGroups = 5;
+
+// Connecting, disconnecting and polling of the configured sensors: ports, identification,
+// polling timers and the Summary rows, highest and lowest values of the polled kinds.
+class SensorLink {
+public:
+    struct Services {
+        EventLoop& loop;
+        Dialogs& dialogs;
+        Journal& journal;
+        SerialPortFactory& ports;
+        DeviceModel& model;
+        ViewModel& view;
+        LinkSettings& settings;
+        ReadingObserver& readings;
+        SensorLogFiles& logFiles;
+        // Adds an entry to the error journal of the preferences file (code, value).
+        std::function<void(const std::string&, const std::string&)> errorJournal;
+        // Deletes entry n exactly as the user's delete command does.
+        std::function<void(int)> deleteEntry;
+        // Whether entry n's log file is closed after every write.
+        std::function<bool()> closeFileAfterWrite;
+    };
+
+    explicit SensorLink(Services services);
+    ~SensorLink();
+
+    // Polling.
+    void StartPolling(int n);
+    void ApplyReadingInterval();
+    void Timer1_Timer(int n);
+    void ClearHighLow(Tab tab, int slot);
+    void ConvertHighLow(bool toFahrenheit);
+
+    // Connecting and disconnecting.
+    void ConnectSensor(int n);
+    void cmdConnectSensor_Click(int n);
+    void cmdConnectAll_Click();
+    void DisconnectSensor(int n);
+    void cmdDisconnectSensor_Click(int n);
+    // Shut-down: closes every open port of every entry.
+    void CloseAllPorts();
+
+    // Hooks for the event-driven kinds (proximity, water, accelerometer, distance).
+    std::function<void(int n, DeviceKind kind)> startEventSensor;
+    std::function<void(int n, DeviceKind kind)> resetEventSensor;
+
+    SerialPort* Port(int n, PortGroup group);
+    Timer* PollingTimer(int n);
+    int MinuteTarget(int n) const;
+    int MinuteCounter(int n) const;
+
+private:
+    struct Entry {
+        explicit Entry(EventLoop& loop) : pollTimer(loop) {}
+        std::array<std::unique_ptr<SerialPort>, kPortGroups> ports;
+        Timer pollTimer;
+        int minuteTarget = 0;
+        int minuteCounter = 1;
+        bool firstReadingPending = false;
+        // Set while a tick's exchange is under way: a reading yields to other events, and a second
+        // tick of the same entry must not interleave its commands on the same port.
+        bool readingUnderWay = false;
+        int pendingConnect = 0;  // "Connect All": COM number to connect, 0 = not to be connected
+    };
+
+    Entry* At(int n);
+    SerialPort& EnsurePort(int n, PortGroup group);
+    static PortGroup GroupOf(DeviceKind kind);
+    static std::string SettingsOf(DeviceKind kind);
+    std::string ReadOnce(int n, DeviceKind kind);
+    void ShowReading(int n, DeviceKind kind, const std::string& result, int tempSlot,
+                     int humidSlot);
+    void UpdateHighLow(Tab tab, int slot, const std::string& reading);
+    void PrepareConnected(int n, DeviceKind kind);
+    void BindSlots(int n, DeviceKind kind);
+    void CloseEntryPorts(int n);
+    void ResetHighLow(Tab tab, int slot);
+    std::pair<int, int> ComboSlots(int n) const;
+    int SlotOf(int n) const;
+    void Record(const std::string& category, const std::string& text);
+
+    Services s_;
+    SensorProtocol protocol_;
+    std::array<std::unique_ptr<Entry>, 11> entries_;
+};
+
+}  // namespace vigiltron
