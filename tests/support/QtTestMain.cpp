@@ -1,6 +1,8 @@
-#include <QApplication>
 #include <QCoreApplication>
-#include <memory>
+
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+#endif
 
 #include <gtest/gtest.h>
 
