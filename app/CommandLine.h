@@ -12,12 +12,12 @@ struct CommandLine {
     // Words that are not "--" options, joined by single blanks, as the Windows edition saw them.
     std::string windowsText;
 
-    bool autoDetect = false;   // "/autodetect"
-    bool regClean = false;     // "/RegClean", "/REGCLEAN", "/Regclean", "/regclean"
-    bool noCams = false;       // exactly "/nocams", or --nocams
-    bool minimize = false;     // "/minimize"
-    bool vtService = false;    // "/vtservice": preferences and device count from the profile file
-    bool service = false;      // "/service": load devices from the profile file, connect, tray
+    bool autoDetect = false;  // "/autodetect"
+    bool regClean = false;    // "/RegClean", "/REGCLEAN", "/Regclean", "/regclean"
+    bool noCams = false;      // exactly "/nocams", or --nocams
+    bool minimize = false;    // "/minimize"
+    bool vtService = false;   // "/vtservice": preferences and device count from the profile file
+    bool service = false;     // "/service": load devices from the profile file, connect, tray
 
     bool help = false;
     bool version = false;

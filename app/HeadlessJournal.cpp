@@ -34,16 +34,14 @@ void HeadlessDialogs::ShowMessage(const std::string& text, MessageIcon, bool,
     journal_.Record("message", title == kAppTitle ? text : "[" + title + "] " + text);
 }
 
-bool HeadlessDialogs::AskYesNo(const std::string& text, const std::string& title,
-                               bool defaultYes) {
+bool HeadlessDialogs::AskYesNo(const std::string& text, const std::string& title, bool defaultYes) {
     journal_.Record("question", (title == kAppTitle ? "" : "[" + title + "] ") + text +
                                     (defaultYes ? " -> Yes" : " -> No"));
     return defaultYes;
 }
 
 std::optional<std::string> HeadlessDialogs::AskText(const std::string& prompt,
-                                                    const std::string& title,
-                                                    const std::string&) {
+                                                    const std::string& title, const std::string&) {
     journal_.Record("prompt",
                     (title == kAppTitle ? "" : "[" + title + "] ") + prompt + " -> cancelled");
     return std::nullopt;

@@ -1,8 +1,7 @@
-#include <QApplication>
-#include <QCoreApplication>
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/Program.h"
 
 int main(int argc, char** argv) {
     const vigiltron::CommandLine cmd = vigiltron::CommandLine::Parse(argc, argv);
@@ -19,5 +18,5 @@ int main(int argc, char** argv) {
         std::cout << "vigiltron-manager " << VIGILTRON_VERSION << "\n";
         return 0;
     }
-    return 0;
+    return vigiltron::RunProgram(cmd, argc, argv);
 }

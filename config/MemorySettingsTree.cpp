@@ -1,6 +1,5 @@
 #include "config/MemorySettingsTree.h"
 
-
 namespace vigiltron {
 
 std::string NormalizeSection(const std::string& section) {

@@ -18,8 +18,8 @@ std::string UsLongTime(const LocalDateTime& when) {
 
 LocalDateTime AddMilliseconds(const LocalDateTime& start, long long milliseconds) {
     using namespace std::chrono;
-    const sys_days startDay = year_month_day{year{start.year}, month{unsigned(start.month)},
-                                             day{unsigned(start.day)}};
+    const sys_days startDay =
+        year_month_day{year{start.year}, month{unsigned(start.month)}, day{unsigned(start.day)}};
     const long long startMs =
         ((start.hour * 60LL + start.minute) * 60LL + start.second) * 1000LL + start.millisecond;
     long long totalMs = startMs + milliseconds;

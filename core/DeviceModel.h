@@ -45,7 +45,7 @@ struct DeviceRecord {
 // The ten setup entries with the slot tables of the six sensor tabs and the camera tables.
 // Setup indexes run 1..10; every operation ignores any other index instead of failing.
 class DeviceModel {
-  public:
+public:
     static constexpr int kFirstIndex = 1;
     static constexpr int kLastIndex = 10;
     // What FindFirstAvailable answers when no entry can be used.
@@ -139,7 +139,7 @@ class DeviceModel {
     int ProxCameraLink(int position) const;
     void SetProxCameraLink(int position, int value);
 
-  private:
+private:
     SlotTable& Table(Tab tab) { return tables_[static_cast<int>(tab)]; }
     const SlotTable& Table(Tab tab) const { return tables_[static_cast<int>(tab)]; }
     DeviceKind SlotKind(int n) const;

@@ -7,7 +7,9 @@
 namespace vigiltron {
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 }  // namespace
 
 double LeadingNumber(std::string_view text) {
@@ -60,8 +62,8 @@ std::string PlainDecimal(double value) {
         return "0";
     }
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (result.ec != std::errc()) {
         return "0";
     }

@@ -63,7 +63,7 @@ void SensorLink::ConnectSensor(int n) {
             return;
         }
         s_.model.TakeSlot(n);
-        BindSlots(n, kind);
+        ShowOnTab(n);
 
         const PortGroup group = GroupOf(kind);
         SerialPort& port = EnsurePort(n, group);
@@ -206,8 +206,12 @@ void SensorLink::ConnectSensor(int n) {
     s_.view.Changed();
 }
 
-void SensorLink::BindSlots(int n, DeviceKind kind) {
+void SensorLink::ShowOnTab(int n) {
     const DeviceRecord* record = s_.model.Entry(n);
+    if (!record || s_.model.IsComboTemperatureHalf(n)) {
+        return;  // a combined sensor is shown through its lead half
+    }
+    const DeviceKind kind = KindFromDeviceType(record->deviceType);
     auto bind = [&](Tab tab, int slot, int index) {
         if (slot < 1 || slot > 4) {
             return;
@@ -445,8 +449,8 @@ void SensorLink::cmdDisconnectSensor_Click(int n) {
     BusyPointer busy(s_.view);
     try {
         CloseEntryPorts(n);
-        const bool combined = record->connectedKind == DeviceKind::Combined ||
-                              record->kind == DeviceKind::Combined;
+        const bool combined =
+            record->connectedKind == DeviceKind::Combined || record->kind == DeviceKind::Combined;
         s_.model.MarkDisconnected(n);
         e->pendingConnect = 0;
         s_.view.Row(n).statusVisible = false;

@@ -8,10 +8,11 @@
 
 namespace vigiltron {
 
-
 namespace {
 
-int RoundHalfEven(double value) { return int(std::nearbyint(value)); }
+int RoundHalfEven(double value) {
+    return int(std::nearbyint(value));
+}
 
 bool IsNoReading(const std::string& result) {
     return result.empty() || result == " " || result == "999";
@@ -99,7 +100,9 @@ std::pair<int, int> SensorLink::ComboSlots(int n) const {
     return {s_.model.SlotOf(n, Tab::Temperature), s_.model.SlotOf(n, Tab::Humidity)};
 }
 
-int SensorLink::SlotOf(int n) const { return s_.model.SlotOf(n); }
+int SensorLink::SlotOf(int n) const {
+    return s_.model.SlotOf(n);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Polling
@@ -253,7 +256,8 @@ void SensorLink::Timer1_Timer(int n) {
         return;
     }
     if (e->readingUnderWay) {
-        Record("status", std::to_string(n) + " tick skipped: the previous reading is still under way");
+        Record("status",
+               std::to_string(n) + " tick skipped: the previous reading is still under way");
         return;
     }
     try {

@@ -98,6 +98,8 @@ public:
     void cmdDisconnectSensor_Click(int n);
     // Shut-down: closes every open port of every entry.
     void CloseAllPorts();
+    // Shows a configured entry in its tab slot(s) with its name as caption.
+    void ShowOnTab(int n);
 
     // Hooks for the event-driven kinds (proximity, water, accelerometer, distance).
     std::function<void(int n, DeviceKind kind)> startEventSensor;
@@ -131,7 +133,6 @@ private:
                      int humidSlot);
     void UpdateHighLow(Tab tab, int slot, const std::string& reading);
     void PrepareConnected(int n, DeviceKind kind);
-    void BindSlots(int n, DeviceKind kind);
     void CloseEntryPorts(int n);
     void ResetHighLow(Tab tab, int slot);
     std::pair<int, int> ComboSlots(int n) const;

@@ -19,7 +19,7 @@ struct ReadingTarget {
     int setupIndex = 0;
     SerialPort* port = nullptr;
     Timer* pollingTimer = nullptr;
-    SummaryRow* row = nullptr;           // row n
+    SummaryRow* row = nullptr;             // row n
     SummaryRow* temperatureRow = nullptr;  // combined sensor: row n+1, which shows the temperature
     std::function<void()> disconnect;
 };

@@ -76,12 +76,28 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text, std::string
         return fail("parity must be one of n, o, e, m, s");
     }
     switch (parity[0]) {
-        case 'n': case 'N': s.parity = Parity::None; break;
-        case 'o': case 'O': s.parity = Parity::Odd; break;
-        case 'e': case 'E': s.parity = Parity::Even; break;
-        case 'm': case 'M': s.parity = Parity::Mark; break;
-        case 's': case 'S': s.parity = Parity::Space; break;
-        default: return fail("parity must be one of n, o, e, m, s");
+        case 'n':
+        case 'N':
+            s.parity = Parity::None;
+            break;
+        case 'o':
+        case 'O':
+            s.parity = Parity::Odd;
+            break;
+        case 'e':
+        case 'E':
+            s.parity = Parity::Even;
+            break;
+        case 'm':
+        case 'M':
+            s.parity = Parity::Mark;
+            break;
+        case 's':
+        case 'S':
+            s.parity = Parity::Space;
+            break;
+        default:
+            return fail("parity must be one of n, o, e, m, s");
     }
     if (!ParseInt(fields[2], s.dataBits) || s.dataBits < 5 || s.dataBits > 8) {
         return fail("data bits must be 5 to 8");

@@ -7,7 +7,7 @@ namespace vigiltron {
 // The four display slots of one sensor tab: which are taken, and by which setup index. The count
 // is kept beside the flags because other code reads it as "how many devices are on this tab".
 class SlotTable {
-  public:
+public:
     static constexpr int kSlots = 4;
 
     static bool IsValidSlot(int slot) { return slot >= 1 && slot <= kSlots; }
@@ -57,7 +57,7 @@ class SlotTable {
         owner_.fill(0);
     }
 
-  private:
+private:
     int count_ = 0;
     std::array<int, kSlots + 1> owner_{};  // index 0 unused
 };

@@ -49,7 +49,7 @@ struct TabSlotView {
 struct TabView {
     bool visible = true;
     bool emptyNoticeVisible = true;
-    std::array<TabSlotView, 5> slots;  // 1..4; 0 unused
+    std::array<TabSlotView, 5> slotViews;  // 1..4; 0 unused
 };
 
 // The per-entry commands of the setup window.
@@ -70,13 +70,26 @@ public:
     const SummaryRow& Row(int n) const { return rows_.at(Clamp(n)); }
     TabView& TabAt(Tab tab) { return tabs_.at(static_cast<std::size_t>(tab)); }
     const TabView& TabAt(Tab tab) const { return tabs_.at(static_cast<std::size_t>(tab)); }
-    TabSlotView& Slot(Tab tab, int slot) { return TabAt(tab).slots.at(ClampSlot(slot)); }
+    TabSlotView& Slot(Tab tab, int slot) { return TabAt(tab).slotViews.at(ClampSlot(slot)); }
+    const TabSlotView& Slot(Tab tab, int slot) const {
+        return TabAt(tab).slotViews.at(ClampSlot(slot));
+    }
     EntryCommands& Commands(int n) { return commands_.at(Clamp(n)); }
     const EntryCommands& Commands(int n) const { return commands_.at(Clamp(n)); }
 
     bool connectAllEnabled = true;
     std::string mainTitle = "Vigiltron Manager";
     int busyDepth = 0;  // hourglass pointer while > 0
+
+    enum class WindowPlacement { Centred, Minimised, Tray };
+    WindowPlacement mainWindowPlacement = WindowPlacement::Centred;
+    bool mainWindowHidden = false;
+    bool setupWindowVisible = false;
+    bool setupFirstRun = false;
+    bool regCleanMenuVisible = false;
+    bool removeFromStartupVisible = false;
+    // Set when the user confirmed the exit: the windows close and the program ends.
+    bool exitRequested = false;
 
     // Tells every observer that something changed.
     void Changed();

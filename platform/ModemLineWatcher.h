@@ -31,7 +31,7 @@ std::vector<CommEvent> ModemLineEvents(ModemLines before, ModemLines after);
 // Where the watcher reads the lines. The real one works on a tty descriptor; tests supply their
 // own.
 class ModemLineSource {
-  public:
+public:
     enum class WaitResult {
         Changed,      // a watched line may have changed
         Interrupted,  // woken by a signal: look at the stop request, then wait again
@@ -47,7 +47,7 @@ class ModemLineSource {
 
 // Lines of a serial device through ioctl: TIOCMIWAIT to wait, TIOCMGET to read.
 class TtyModemLineSource : public ModemLineSource {
-  public:
+public:
     // Takes ownership of `fd` (usually a dup of the port's own descriptor) and closes it.
     explicit TtyModemLineSource(int fd);
     ~TtyModemLineSource() override;
@@ -57,7 +57,7 @@ class TtyModemLineSource : public ModemLineSource {
     std::optional<ModemLines> Read() override;
     WaitResult WaitForChange() override;
 
-  private:
+private:
     int fd_;
 };
 
@@ -65,7 +65,7 @@ class TtyModemLineSource : public ModemLineSource {
 // thread that created the watcher, after Lines() already shows the new state. Lines that cannot
 // be read at all (pseudo-terminals) stay low and give no events.
 class ModemLineWatcher {
-  public:
+public:
     using EventHandler = std::function<void(CommEvent)>;
 
     explicit ModemLineWatcher(EventHandler onEvent,
@@ -83,7 +83,7 @@ class ModemLineWatcher {
     // Whether a worker is watching (false when stopped or the lines cannot be read).
     bool Watching() const { return thread_.joinable(); }
 
-  private:
+private:
     void Run(ModemLineSource* source, ModemLines last, unsigned generation);
     void Deliver(unsigned generation, ModemLines now);
     bool StopRequested();

@@ -11,7 +11,7 @@ class SettingsTree;
 // "Port Map" settings section ("COM5" -> "/dev/ttyUSB0" or a stable /dev/serial/by-id/ name);
 // a COM number without an entry is the classic on-board port "/dev/ttyS(n-1)".
 class PortMap {
-  public:
+public:
     // COM numbers above this are not looked up in the settings (the classic control's limit).
     static constexpr int kMaxComNumber = 256;
 
@@ -29,7 +29,7 @@ class PortMap {
     // skipped, surrounding blanks trimmed.
     static PortMap FromSettings(const SettingsTree& settings);
 
-  private:
+private:
     std::map<int, std::string> entries_;
 };
 

@@ -7,7 +7,9 @@
 
 namespace vigiltron {
 
-QtEventLoop::QtEventLoop() { elapsed_.start(); }
+QtEventLoop::QtEventLoop() {
+    elapsed_.start();
+}
 
 QtEventLoop::~QtEventLoop() {
     for (auto& [id, timer] : timers_) {
@@ -15,7 +17,9 @@ QtEventLoop::~QtEventLoop() {
     }
 }
 
-Milliseconds QtEventLoop::Elapsed() const { return Milliseconds(elapsed_.elapsed()); }
+Milliseconds QtEventLoop::Elapsed() const {
+    return Milliseconds(elapsed_.elapsed());
+}
 
 TimerId QtEventLoop::StartTimer(Milliseconds delay, std::function<void()> callback) {
     const TimerId id = nextId_++;
@@ -50,7 +54,9 @@ void QtEventLoop::Post(std::function<void()> callback) {
     QMetaObject::invokeMethod(&context_, std::move(callback), Qt::QueuedConnection);
 }
 
-void QtEventLoop::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+void QtEventLoop::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
 bool QtEventLoop::WaitUntil(Milliseconds timeout, const std::function<bool()>& done) {
     if (done()) {

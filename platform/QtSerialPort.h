@@ -31,7 +31,7 @@ std::vector<CommEvent> LineErrorEvents(const LineErrorCounts& before, const Line
 // used from the thread that runs the Qt event loop; all events arrive there. A handler may close
 // or reopen the port but must not destroy it (QSerialPort is still on the stack): defer that.
 class QtSerialPort : public SerialPort {
-  public:
+public:
     explicit QtSerialPort(PortMap portMap);
     ~QtSerialPort() override;
     QtSerialPort(const QtSerialPort&) = delete;
@@ -51,7 +51,7 @@ class QtSerialPort : public SerialPort {
     // The device path the current COM number resolves to.
     std::string DevicePath() const { return portMap_.DevicePath(CommPort()); }
 
-  private:
+private:
     bool Fail(const std::string& error);
     // Sets the line up; returns what failed, or "" when all took.
     std::string ApplySettings(const LineSettings& settings);
@@ -73,11 +73,11 @@ class QtSerialPort : public SerialPort {
 
 // Makes QtSerialPorts that resolve COM numbers through one port map.
 class QtSerialPortFactory : public SerialPortFactory {
-  public:
+public:
     explicit QtSerialPortFactory(const PortMap& portMap) : portMap_(portMap) {}
     std::unique_ptr<SerialPort> CreatePort() override;
 
-  private:
+private:
     PortMap portMap_;
 };
 

@@ -11,8 +11,8 @@ namespace fs = std::filesystem;
 std::string GetDateTimeStamp(const LocalDateTime& when) {
     const int hour12 = when.hour % 12 == 0 ? 12 : when.hour % 12;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02d%02d%04d_%02d%02d%02d", when.month, when.day,
-                  when.year, hour12, when.minute, when.second);
+    std::snprintf(stamp, sizeof stamp, "%02d%02d%04d_%02d%02d%02d", when.month, when.day, when.year,
+                  hour12, when.minute, when.second);
     return stamp;
 }
 

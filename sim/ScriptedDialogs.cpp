@@ -9,8 +9,7 @@ void ScriptedDialogs::ShowMessage(const std::string& text, MessageIcon icon, boo
     history_.push_back({Shown::Kind::Message, text, title, icon, systemModal});
 }
 
-bool ScriptedDialogs::AskYesNo(const std::string& text, const std::string& title,
-                               bool defaultYes) {
+bool ScriptedDialogs::AskYesNo(const std::string& text, const std::string& title, bool defaultYes) {
     history_.push_back({Shown::Kind::Question, text, title, MessageIcon::Question, false});
     if (yesNo_.empty()) {
         return defaultYes;

@@ -49,9 +49,7 @@ private:
 class VirtualClock : public Clock {
 public:
     VirtualClock(const EventLoop& loop, LocalDateTime start) : loop_(loop), start_(start) {}
-    LocalDateTime Now() const override {
-        return AddMilliseconds(start_, loop_.Elapsed().count());
-    }
+    LocalDateTime Now() const override { return AddMilliseconds(start_, loop_.Elapsed().count()); }
     std::string ShortDate(const LocalDateTime& when) const override { return UsShortDate(when); }
     std::string LongTime(const LocalDateTime& when) const override { return UsLongTime(when); }
 

@@ -9,7 +9,7 @@ namespace vigiltron {
 namespace {
 
 class DeviceModelTest : public ::testing::Test {
-  protected:
+protected:
     // Places a device the way the add window does: first free index, free slot, record(s),
     // then the slot. Answers the setup index, 11 when no index was free, 0 when no slot was.
     int Add(const std::string& type, int camDriver = 0) {

@@ -41,9 +41,10 @@ struct RecordingObserver : ReadingObserver {
 class SensorLinkTest : public ::testing::Test {
 protected:
     SensorLinkTest() {
-        logDir = fs::temp_directory_path() /
-                 ("vigiltron-link-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        logDir =
+            fs::temp_directory_path() /
+            ("vigiltron-link-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(logDir);
         fs::create_directories(logDir);
         logSettings.logDirectory = logDir.string();
@@ -52,8 +53,8 @@ protected:
     }
     ~SensorLinkTest() override { fs::remove_all(logDir); }
 
-    std::shared_ptr<SimulatedSensor> AddDevice(int n, const char* type, SensorKind simKind,
-                                               int com, const std::string& subIndex,
+    std::shared_ptr<SimulatedSensor> AddDevice(int n, const char* type, SensorKind simKind, int com,
+                                               const std::string& subIndex,
                                                const std::string& name) {
         DeviceRecord record;
         record.deviceType = type;

@@ -51,7 +51,7 @@ struct FakeLines {
 };
 
 class FakeLineSource : public ModemLineSource {
-  public:
+public:
     explicit FakeLineSource(FakeLines& lines) : lines_(lines) {}
 
     std::optional<ModemLines> Read() override {
@@ -79,7 +79,7 @@ class FakeLineSource : public ModemLineSource {
         return WaitResult::Changed;
     }
 
-  private:
+private:
     FakeLines& lines_;
 };
 
@@ -90,7 +90,7 @@ struct Seen {
 };
 
 class ModemLineWatcherTest : public ::testing::Test {
-  protected:
+protected:
     ModemLineWatcher watcher_{[this](CommEvent e) { Record(e); }, milliseconds(1)};
     std::vector<Seen> seen_;
     std::function<void(CommEvent)> extra_;

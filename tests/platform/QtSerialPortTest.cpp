@@ -20,7 +20,7 @@ using std::chrono::milliseconds;
 // A pseudo-terminal pair: the adapter opens the slave like a serial device, the test plays the
 // sensor on the master.
 class PtyPair {
-  public:
+public:
     PtyPair() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
@@ -60,13 +60,13 @@ class PtyPair {
         }
     }
 
-  private:
+private:
     int master_ = -1;
     std::string slavePath_;
 };
 
 class QtSerialPortTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(pty_.Ok());
         map_.Set(7, pty_.SlavePath());

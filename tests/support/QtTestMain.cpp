@@ -10,6 +10,10 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef QT_WIDGETS_LIB
+    // Widgets need a display platform even when the test runner lists the tests.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

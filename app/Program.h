@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "app/CommandLine.h"
+
+namespace vigiltron {
+
+// Where the program keeps its files for one run.
+struct ProgramPaths {
+    std::string configDirectory;    // settings tree file and the preferences file
+    std::string applicationFolder;  // logs, captures
+    std::string settingsFile;
+    std::string machineSettingsFile;  // empty: the system-wide one
+};
+
+ProgramPaths ResolvePaths(const CommandLine& cmd);
+
+// A file shipped with the program (demo scenario, sounds, pictures): next to the installed
+// program, or in the source tree when run from a build directory.
+std::string ResourcePath(const std::string& name);
+
+// Runs the program as the command line asks. Returns the process exit code.
+int RunProgram(const CommandLine& cmd, int argc, char** argv);
+
+}  // namespace vigiltron

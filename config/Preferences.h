@@ -1,0 +1,151 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vigiltron {
+
+// The suffixes of the per-family alert switches ("chkOnScreenAlert1", ...): the kind codes of
+// temperature, humidity, water, accelerometer and distance, and 0 for bump events.
+inline constexpr std::array<int, 6> kAlertFamilies = {1, 2, 6, 8, 9, 0};
+
+// Camera coupling of one proximity slot ("Program Setup\Prox1" .. "Prox4").
+struct ProxSlotSettings {
+    bool chkCamMon = false;
+    bool chkCamUseProx = false;
+    bool chkProxSnapCam = false;
+    std::string cmbProximNumber = " ";
+
+    friend bool operator==(const ProxSlotSettings&, const ProxSlotSettings&) = default;
+};
+
+// The program-wide preferences as the setup window holds them. Field names are the stored key
+// names; texts stay as entered, check boxes and option buttons are booleans. The member defaults
+// are what start-up uses when the settings tree holds nothing; the log directory depends on the
+// application folder, so use Defaults() for a complete set.
+struct Preferences {
+    // ---- "Program Setup" ----
+    std::string SavedState = "Error";  // "1" when placed in the system start-up list
+    bool AutoConnect = false;
+    std::string TotalDevices = "0";
+    std::string TotalCameras;
+    std::string ForC;  // "F", "C", or empty: no unit selected
+
+    // Thresholds, as entered. A first run (no stored TempMax) shows 80/40 and 70/20.
+    std::string TempMax = "80";
+    std::string TempMin = "40";
+    std::string HumidMax = "70";
+    std::string HumidMin = "20";
+    std::string XMaxThresh = "1";
+    std::string XMinThresh = "-1";
+    std::string YMaxThresh = "1";
+    std::string YMinThresh = "-1";
+    bool CheckRange = true;
+    std::string MaxDistanceThresh = "100";
+    std::string MinDistanceThresh = "30";
+
+    std::string ReadingInterval = "30";
+    std::string MinOrSecs = "Min";  // "Min" or "Sec"
+    std::string BinaryInterval = "500";
+
+    // Logging.
+    std::string PrefaceFiles = "_";
+    std::string logdir;  // application folder + "/logfiles"
+    std::string MaxFileSize = "1000";
+    std::string HDDTotalAmount = "10000";
+    bool CloseFileAfterWrite = false;
+
+    // Alerts. The per-family arrays are indexed by the key's suffix (see kAlertFamilies).
+    bool chkLocalMonitoring = false;  // "Disable All Alerts"
+    bool chkUseAlerts = false;        // "Local Audible Alert"
+    bool chkAlwaysSendAlert = false;
+    std::array<bool, 10> chkOnScreenAlert{};
+    std::array<bool, 10> chkEmailAlert{};
+    std::array<bool, 10> chkPageAlert{};
+    bool chkEmailOnProx = false;
+    bool chkPageOnProx = false;
+    bool chkOnScreenOnProx = false;  // "chkOnScreenProx" in the settings tree
+
+    // E-mail.
+    bool optUseSMTP = true;  // true: SMTP; false: MAPI (the system's mail client)
+    std::string EmailAddress;
+    std::string CCEmailAddress;
+    bool IncludeTimeDate = true;
+    bool IncludeReading = true;
+    bool IncludeName = true;
+    bool IncludeInSubject = true;
+    std::string SMTPHostServer;
+    std::string SMTPUserName;
+    std::string SMTPUserPassword;
+    std::string SMTPFromEmailAddress;
+    bool chkAuthenticationReq = false;
+
+    // Pager.
+    std::string NumToCall = " ";
+    std::string NumToSend = " ";
+    std::string NumToSendPhone = " ";
+    bool optionNumeric = false;
+    bool optionPhone = false;
+    std::string IndexForModem = "1";
+    std::string ModemInitString;
+
+    // Proximity actions: at most one of the four options is selected.
+    bool optSysCommandDisabled = false;
+    bool optLogoutOnProximity = false;
+    bool optSystemLock = false;
+    bool optRunCommand = false;
+    std::string ProximityRunCommand = "Path not set";
+    std::string ProximityRunCommandApproach = "Path not set";
+    std::string DelayEventAway = "0";
+    std::string DelayEventUp = "0";
+    std::string ProxEventCmbSubIndex99 = "1";
+    std::string ProxEventCmbSubIndex98 = "1";
+
+    // Cameras and start-up.
+    bool chkProximSnapCam = false;
+    std::string cmbProximNumber;
+    bool chkPlaceInStartup = false;
+    bool chkSendToSummary = false;
+    // Kept in the preferences file only.
+    bool AutoConnectPrefs = false;
+
+    // ---- "Program Setup\Internet Setup" ----
+    std::string ServerName;
+    std::string UserName;
+    std::string RemoteDirectory;
+    std::string pw;
+    std::string InternetInterval = "10";
+    bool SeeMessages = false;
+    bool optStayConnected = false;
+    bool optConnectBeforeSend = false;
+    std::string txtTitleForUpdatePage = "Location#1";
+    std::string txtXMLDirectory = "C:\\";
+    bool UseDirectory = false;
+    bool AutoStartIUE = false;
+
+    // ---- "Program Setup\Prox1" .. "Prox4", indexed 1..4 (0 unused) ----
+    std::array<ProxSlotSettings, 5> prox{};
+
+    // Start-up defaults, with the log directory below `applicationFolder`.
+    static Preferences Defaults(const std::string& applicationFolder);
+
+    friend bool operator==(const Preferences&, const Preferences&) = default;
+};
+
+// The usual Boolean conversion of stored texts: "True"/"False" in any letter case, or a number
+// (non-zero is true). Anything else, the empty text included, gives `fallback`.
+bool ToBoolean(std::string_view text, bool fallback = false);
+// "1"/"0", the form of check boxes and most switches.
+inline std::string OneZero(bool value) {
+    return value ? "1" : "0";
+}
+// "True"/"False", the form of a few option buttons.
+inline std::string TrueFalse(bool value) {
+    return value ? "True" : "False";
+}
+
+// The log directory used when none is stored.
+std::string DefaultLogDirectory(const std::string& applicationFolder);
+
+}  // namespace vigiltron

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "core/EventLoop.h"
+#include "sim/Scenario.h"
+#include "sim/SimulatedPortFactory.h"
+#include "sim/SimulatedSensor.h"
+
+namespace vigiltron {
+
+// Brings a parsed scenario to life: attaches its sensors to the factory's COM numbers and plays
+// its timed changes on the loop, with times counted from Start.
+class ScenarioRunner {
+public:
+    ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory);
+    // Cancels the changes still to come; the sensors stay attached to the factory.
+    ~ScenarioRunner();
+    ScenarioRunner(const ScenarioRunner&) = delete;
+    ScenarioRunner& operator=(const ScenarioRunner&) = delete;
+
+    // Attaches every sensor of `scenario` (with its initial settings) and schedules its steps.
+    // Calling it again replaces the sensors on the same COM numbers and adds more steps.
+    void Start(const Scenario& scenario);
+
+    // The sensor the scenario put on `comNumber`, or null.
+    std::shared_ptr<SimulatedSensor> Sensor(int comNumber) const;
+    // Scheduled changes not yet applied (a repeating step counts once).
+    std::size_t PendingSteps() const { return timers_.size(); }
+
+private:
+    void Schedule(const ScenarioStep& step, Milliseconds due);
+    void Apply(const ScenarioStep& step);
+
+    EventLoop& loop_;
+    SimulatedPortFactory& factory_;
+    Milliseconds start_{0};
+    std::map<int, std::shared_ptr<SimulatedSensor>> sensors_;
+    std::set<TimerId> timers_;
+};
+
+}  // namespace vigiltron

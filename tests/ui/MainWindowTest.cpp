@@ -1,0 +1,330 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ui/SensorTab.h"
+#include "ui/SummaryTab.h"
+#include "ui/ViewStyle.h"
+
+namespace vigiltron {
+namespace {
+
+QColor TextColourOf(const QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}
+
+// Lets queued work (the window's coalesced refresh) run, without waiting on the clock.
+void Pump() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+    }
+}
+
+struct Recorded {
+    int connectAll = 0;
+    std::vector<int> toggled;
+    std::vector<std::pair<Tab, int>> cleared;
+    int exits = 0;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        MainWindowCommands commands;
+        commands.connectAll = [this] { ++calls.connectAll; };
+        commands.toggleConnect = [this](int n) { calls.toggled.push_back(n); };
+        commands.clearHighLow = [this](Tab tab, int slot) {
+            calls.cleared.emplace_back(tab, slot);
+        };
+        commands.exitRequested = [this] { ++calls.exits; };
+        window = std::make_unique<MainWindow>(view, std::move(commands));
+        window->show();
+        Pump();
+    }
+
+    SummaryTab& Summary() { return *window->Summary(); }
+    SensorTab& TabOf(Tab tab) { return *window->SensorTabFor(tab); }
+
+    ViewModel view;
+    Recorded calls;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, SummaryRowShowsReadingUnitAndStatusAfterAChange) {
+    SummaryRow& row = view.Row(3);
+    row.visible = true;
+    row.name = "Server Room";
+    row.reading = "85.1";
+    row.readingColour = TextColour::Red;
+    row.readingFontSize = 18;
+    row.readingBorder = false;
+    row.unit = "F";
+    row.unitVisible = true;
+    row.unitFontSize = 12;
+    row.status = "HIGH TEMP";
+    row.statusColour = TextColour::Red;
+    row.statusFontSize = 10;
+    row.statusVisible = true;
+    view.Changed();
+    Pump();
+
+    EXPECT_FALSE(Summary().NameLabel(3)->isHidden());
+    EXPECT_EQ(Summary().NameLabel(3)->text(), "Server Room");
+    QLabel* reading = Summary().ReadingLabel(3);
+    EXPECT_EQ(reading->text(), "85.1");
+    EXPECT_EQ(TextColourOf(reading), QColor(Qt::red));
+    EXPECT_EQ(reading->font().pointSize(), 18);
+    EXPECT_EQ(reading->frameShape(), QFrame::NoFrame);
+    EXPECT_FALSE(Summary().UnitLabel(3)->isHidden());
+    EXPECT_EQ(Summary().UnitLabel(3)->text(), "F");
+    EXPECT_EQ(Summary().UnitLabel(3)->font().pointSize(), 12);
+    QLabel* status = Summary().StatusLabel(3);
+    EXPECT_FALSE(status->isHidden());
+    EXPECT_EQ(status->text(), "HIGH TEMP");
+    EXPECT_EQ(TextColourOf(status), QColor(Qt::red));
+    EXPECT_EQ(status->font().pointSize(), 10);
+    EXPECT_FALSE(Summary().PictureLabel(3)->pixmap().isNull()) << "red dot by default";
+
+    // Rows of unused entries stay hidden.
+    for (int n : {1, 2, 4, 10}) {
+        EXPECT_TRUE(Summary().NameLabel(n)->isHidden()) << n;
+        EXPECT_TRUE(Summary().ReadingLabel(n)->isHidden()) << n;
+    }
+
+    // Disconnected: "OFF" in black with a border, unit and status hidden.
+    row.reading = "OFF";
+    row.readingColour = TextColour::Black;
+    row.readingFontSize = 14;
+    row.readingBorder = true;
+    row.unitVisible = false;
+    row.statusVisible = false;
+    view.Changed();
+    Pump();
+    EXPECT_EQ(reading->text(), "OFF");
+    EXPECT_EQ(TextColourOf(reading), QColor(Qt::black));
+    EXPECT_EQ(reading->font().pointSize(), 14);
+    EXPECT_EQ(reading->frameShape(), QFrame::Box);
+    EXPECT_TRUE(Summary().UnitLabel(3)->isHidden());
+    EXPECT_TRUE(status->isHidden());
+    EXPECT_FALSE(reading->isHidden());
+}
+
+TEST_F(MainWindowTest, ABurstOfChangesIsRenderedOnceWhenTheLoopRuns) {
+    const auto before = window->RefreshCount();
+    view.Row(1).visible = true;
+    for (int i = 0; i < 5; ++i) {
+        view.Row(1).reading = std::to_string(70 + i);
+        view.Changed();
+    }
+    EXPECT_EQ(window->RefreshCount(), before) << "nothing is rendered inside the engine's call";
+    EXPECT_NE(Summary().ReadingLabel(1)->text(), "74");
+    Pump();
+    EXPECT_EQ(window->RefreshCount(), before + 1);
+    EXPECT_EQ(Summary().ReadingLabel(1)->text(), "74");
+}
+
+TEST_F(MainWindowTest, SlotsWithoutADeviceAreCoveredAndTheEmptyNoticeShows) {
+    SensorTab& humidity = TabOf(Tab::Humidity);
+    EXPECT_FALSE(humidity.EmptyNotice()->isHidden());
+    EXPECT_EQ(humidity.EmptyNotice()->text(), "No humidity sensing devices present.");
+    EXPECT_EQ(TabOf(Tab::Temperature).EmptyNotice()->text(),
+              "No temperature sensing devices present.");
+    for (int s = 1; s <= 4; ++s) {
+        EXPECT_TRUE(humidity.SlotPanel(s)->isHidden()) << s;
+    }
+
+    TabView& tab = view.TabAt(Tab::Humidity);
+    tab.emptyNoticeVisible = false;
+    view.Slot(Tab::Humidity, 2).visible = true;
+    view.Slot(Tab::Humidity, 2).caption = "Basement";
+    view.Changed();
+    Pump();
+    EXPECT_TRUE(humidity.EmptyNotice()->isHidden());
+    EXPECT_FALSE(humidity.SlotPanel(2)->isHidden());
+    EXPECT_EQ(humidity.SlotPanel(2)->title(), "Basement");
+    for (int s : {1, 3, 4}) {
+        EXPECT_TRUE(humidity.SlotPanel(s)->isHidden()) << s;
+    }
+    // The Temperature tab is not touched by the Humidity tab's state.
+    EXPECT_FALSE(TabOf(Tab::Temperature).EmptyNotice()->isHidden());
+    EXPECT_TRUE(TabOf(Tab::Temperature).SlotPanel(2)->isHidden());
+}
+
+TEST_F(MainWindowTest, HighestInRedAndLowestInBlueWhileVisible) {
+    TabSlotView& slot = view.Slot(Tab::Temperature, 1);
+    slot.visible = true;
+    view.Changed();
+    Pump();
+    SensorTab& temperature = TabOf(Tab::Temperature);
+    EXPECT_TRUE(temperature.HighestLabel(1)->isHidden()) << "hidden until the sensor connects";
+    EXPECT_TRUE(temperature.LowestLabel(1)->isHidden());
+
+    slot.highLowVisible = true;
+    view.Changed();
+    Pump();
+    EXPECT_FALSE(temperature.HighestLabel(1)->isHidden());
+    EXPECT_EQ(temperature.HighestLabel(1)->text(), "0");
+    EXPECT_EQ(temperature.LowestLabel(1)->text(), "100");
+    EXPECT_EQ(TextColourOf(temperature.HighestLabel(1)), QColor(Qt::red));
+    EXPECT_EQ(TextColourOf(temperature.LowestLabel(1)), QColor(Qt::blue));
+
+    slot.highest = "81.5";
+    slot.lowest = "-3.2";
+    slot.log = {"10:05 AM  81.5", "10:00 AM  -3.2"};
+    view.Changed();
+    Pump();
+    EXPECT_EQ(temperature.HighestLabel(1)->text(), "81.5");
+    EXPECT_EQ(temperature.LowestLabel(1)->text(), "-3.2");
+    EXPECT_EQ(temperature.LogView(1)->toPlainText(), "10:05 AM  81.5\n10:00 AM  -3.2");
+    EXPECT_TRUE(temperature.LogView(1)->isReadOnly());
+
+    // A log emptied by the engine empties the view.
+    slot.log.clear();
+    view.Changed();
+    Pump();
+    EXPECT_EQ(temperature.LogView(1)->toPlainText(), "");
+}
+
+TEST_F(MainWindowTest, ResetForwardsTheTabAndSlot) {
+    view.Slot(Tab::Humidity, 2).visible = true;
+    view.Slot(Tab::Temperature, 4).visible = true;
+    view.Changed();
+    Pump();
+    window->Tabs()->setCurrentWidget(&TabOf(Tab::Humidity));
+    QTest::mouseClick(TabOf(Tab::Humidity).ResetButton(2), Qt::LeftButton);
+    window->Tabs()->setCurrentWidget(&TabOf(Tab::Temperature));
+    QTest::mouseClick(TabOf(Tab::Temperature).ResetButton(4), Qt::LeftButton);
+    ASSERT_EQ(calls.cleared.size(), 2u);
+    EXPECT_EQ(calls.cleared[0], std::make_pair(Tab::Humidity, 2));
+    EXPECT_EQ(calls.cleared[1], std::make_pair(Tab::Temperature, 4));
+}
+
+TEST_F(MainWindowTest, ConnectAllFollowsTheViewModelAndForwardsTheCommand) {
+    QAction* menuItem = window->ConnectAllAction();
+    QPushButton* button = Summary().ConnectAllButton();
+    EXPECT_EQ(menuItem->text(), "Connect All");
+    EXPECT_TRUE(menuItem->isEnabled());
+    EXPECT_TRUE(button->isEnabled());
+
+    view.connectAllEnabled = false;
+    view.Changed();
+    Pump();
+    EXPECT_FALSE(menuItem->isEnabled());
+    EXPECT_FALSE(button->isEnabled());
+
+    view.connectAllEnabled = true;
+    view.Changed();
+    Pump();
+    EXPECT_TRUE(menuItem->isEnabled());
+    menuItem->trigger();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(calls.connectAll, 2);
+}
+
+TEST_F(MainWindowTest, RowMenuOffersTheEntrysConnectToggle) {
+    view.Row(5).visible = true;
+    view.Commands(5).connectCaption = "Disconnect";
+    view.Row(6).visible = true;
+    view.Commands(6).connectVisible = false;  // temperature half of a combined sensor
+    view.connectAllEnabled = false;
+    view.Changed();
+    Pump();
+
+    std::unique_ptr<QMenu> menu = Summary().BuildRowMenu(5);
+    ASSERT_TRUE(menu);
+    QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), "Disconnect This Sensor");
+    EXPECT_TRUE(items[0]->isEnabled());
+    EXPECT_EQ(items[1]->text(), "Connect All");
+    EXPECT_FALSE(items[1]->isEnabled());
+    items[0]->trigger();
+    EXPECT_EQ(calls.toggled, std::vector<int>{5});
+
+    menu = Summary().BuildRowMenu(6);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->actions()[0]->text(), "Connect This Sensor");
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+
+    EXPECT_FALSE(Summary().BuildRowMenu(0));
+    EXPECT_FALSE(Summary().BuildRowMenu(11));
+}
+
+TEST_F(MainWindowTest, TitleTabsAndExit) {
+    QTabWidget* tabs = window->Tabs();
+    ASSERT_GE(tabs->count(), 3);
+    EXPECT_EQ(tabs->tabText(0), "Summary");
+    EXPECT_EQ(tabs->tabText(1), "Temperature");
+    EXPECT_EQ(tabs->tabText(2), "Humidity");
+    EXPECT_EQ(window->windowTitle(), "Vigiltron Manager");
+
+    view.mainTitle = "Vigiltron Manager - Service Mode";
+    view.TabAt(Tab::Humidity).visible = false;
+    view.Changed();
+    Pump();
+    EXPECT_EQ(window->windowTitle(), "Vigiltron Manager - Service Mode");
+    EXPECT_FALSE(tabs->isTabVisible(2));
+    EXPECT_TRUE(tabs->isTabVisible(1));
+
+    window->ExitAction()->trigger();
+    EXPECT_EQ(calls.exits, 1);
+}
+
+TEST_F(MainWindowTest, BusyPointerWhileACommandRuns) {
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    {
+        BusyPointer busy(view);
+        view.Changed();
+        Pump();
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        { BusyPointer nested(view); }
+        Pump();
+        EXPECT_NE(QApplication::overrideCursor(), nullptr) << "outer command still running";
+    }
+    Pump();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(MainWindowLifetimeTest, ChangesAfterTheWindowIsGoneAreHarmless) {
+    ViewModel view;
+    {
+        MainWindow window(view, MainWindowCommands{});
+        view.busyDepth = 1;
+        view.Changed();
+        Pump();
+        EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a closed window gives the pointer back";
+    // The view model keeps its observer; the notice must not reach the destroyed window.
+    view.Row(1).reading = "70";
+    view.Changed();
+    Pump();
+}
+
+TEST(StatusPictureTest, RedDotIsDrawnAndUnknownNamesGiveNothing) {
+    const QImage dot = StatusPicture("reddot.gif").toImage();
+    ASSERT_FALSE(dot.isNull());
+    const QColor centre = dot.pixelColor(dot.width() / 2, dot.height() / 2);
+    EXPECT_EQ(centre, QColor(Qt::red));
+    EXPECT_TRUE(StatusPicture("").isNull());
+    EXPECT_TRUE(StatusPicture("no-such-picture.gif").isNull());
+    EXPECT_TRUE(StatusPicture("../../etc/passwd").isNull());
+}
+
+}  // namespace
+}  // namespace vigiltron

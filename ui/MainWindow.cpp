@@ -1,0 +1,120 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTabWidget>
+
+#include "ui/SensorTab.h"
+#include "ui/SummaryTab.h"
+
+namespace vigiltron {
+
+namespace {
+
+// The sensor tabs, in the order they follow the Summary tab.
+constexpr Tab kSensorTabs[] = {Tab::Temperature, Tab::Humidity};
+
+}  // namespace
+
+MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* parent)
+    : QMainWindow(parent), view_(view), commands_(std::move(commands)) {
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabs"));
+    setCentralWidget(tabs_);
+
+    summary_ = new SummaryTab(view_, commands_.connectAll, commands_.toggleConnect, tabs_);
+    tabs_->addTab(summary_, QStringLiteral("Summary"));
+    for (Tab tab : kSensorTabs) {
+        auto* page = new SensorTab(view_, tab, commands_.clearHighLow, tabs_);
+        tabs_->addTab(page, QString::fromStdString(TabName(tab)));
+        sensorTabs_.push_back(page);
+    }
+    BuildMenus();
+
+    // A burst of changes (a reading updates the row, the slot and the log one after another)
+    // is rendered once, when control returns to the event loop.
+    refreshTimer_.setSingleShot(true);
+    refreshTimer_.setInterval(0);
+    connect(&refreshTimer_, &QTimer::timeout, this, &MainWindow::Refresh);
+    // The view model keeps its observers for its whole life; the guard makes a notice that
+    // arrives after the window is gone do nothing.
+    view_.Subscribe([guard = QPointer<MainWindow>(this)] {
+        if (guard) {
+            guard->ScheduleRefresh();
+        }
+    });
+    resize(720, 520);
+    Refresh();
+}
+
+MainWindow::~MainWindow() {
+    ApplyBusyPointer(false);
+}
+
+void MainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    exitAction_ = file->addAction(QStringLiteral("Exit"));
+    exitAction_->setObjectName(QStringLiteral("exit"));
+    connect(exitAction_, &QAction::triggered, this, [this] {
+        if (commands_.exitRequested) {
+            commands_.exitRequested();
+        }
+    });
+
+    QMenu* sensors = menuBar()->addMenu(QStringLiteral("&Sensors"));
+    connectAllAction_ = sensors->addAction(QStringLiteral("Connect All"));
+    connectAllAction_->setObjectName(QStringLiteral("connectAll"));
+    connect(connectAllAction_, &QAction::triggered, this, [this] {
+        if (commands_.connectAll) {
+            commands_.connectAll();
+        }
+    });
+}
+
+void MainWindow::ScheduleRefresh() {
+    if (!refreshTimer_.isActive()) {
+        refreshTimer_.start();
+    }
+}
+
+void MainWindow::Refresh() {
+    refreshTimer_.stop();
+    ++refreshCount_;
+
+    const QString title = QString::fromStdString(view_.mainTitle);
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
+    summary_->Render();
+    for (SensorTab* page : sensorTabs_) {
+        page->Render();
+        tabs_->setTabVisible(tabs_->indexOf(page), view_.TabAt(page->Kind()).visible);
+    }
+    connectAllAction_->setEnabled(view_.connectAllEnabled);
+    ApplyBusyPointer(view_.busyDepth > 0);
+}
+
+void MainWindow::ApplyBusyPointer(bool busy) {
+    if (busy == busyPointerShown_) {
+        return;
+    }
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    busyPointerShown_ = busy;
+}
+
+SensorTab* MainWindow::SensorTabFor(Tab tab) const {
+    for (SensorTab* page : sensorTabs_) {
+        if (page->Kind() == tab) {
+            return page;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace vigiltron

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <cstdint>
+#include <vector>
+
+#include "core/DeviceKind.h"
+#include "core/ViewModel.h"
+#include "ui/MainWindowCommands.h"
+
+class QAction;
+class QTabWidget;
+
+namespace vigiltron {
+
+class SensorTab;
+class SummaryTab;
+
+// The main window: the Summary tab and one tab per sensor kind, the File and Sensors menus. It
+// renders the view model after every burst of changes and forwards the user's commands; it keeps
+// no state of its own.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The view model must outlive the window.
+    MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Renders the whole view model now. Changes announced by the view model are rendered once
+    // the event loop runs, however many arrive in between.
+    void Refresh();
+    // How many times the window has rendered the view model.
+    std::uint64_t RefreshCount() const { return refreshCount_; }
+
+    SummaryTab* Summary() const { return summary_; }
+    // The tab of a sensor kind, or nothing when the window has no such tab.
+    SensorTab* SensorTabFor(Tab tab) const;
+    QTabWidget* Tabs() const { return tabs_; }
+    QAction* ConnectAllAction() const { return connectAllAction_; }
+    QAction* ExitAction() const { return exitAction_; }
+
+private:
+    void BuildMenus();
+    void ScheduleRefresh();
+    void ApplyBusyPointer(bool busy);
+
+    ViewModel& view_;
+    MainWindowCommands commands_;
+    QTabWidget* tabs_ = nullptr;
+    SummaryTab* summary_ = nullptr;
+    std::vector<SensorTab*> sensorTabs_;
+    QAction* connectAllAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QTimer refreshTimer_;
+    std::uint64_t refreshCount_ = 0;
+    bool busyPointerShown_ = false;
+};
+
+}  // namespace vigiltron

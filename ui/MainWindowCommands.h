@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+
+#include "core/DeviceKind.h"
+
+namespace vigiltron {
+
+// What the main window asks of the program. The window only forwards the user's commands; the
+// program decides what they do. An empty function makes the command do nothing.
+struct MainWindowCommands {
+    std::function<void()> connectAll;
+    // Connects or disconnects the entry at a setup index 1..10 (its connect command's toggle).
+    std::function<void(int)> toggleConnect;
+    // The "Reset" command of a slot 1..4 on the Temperature or Humidity tab.
+    std::function<void(Tab, int)> clearHighLow;
+    // The File menu's "Exit": the program asks and closes the window itself.
+    std::function<void()> exitRequested;
+};
+
+}  // namespace vigiltron

@@ -1,0 +1,154 @@
+#include "ui/SensorTab.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/ViewStyle.h"
+
+namespace vigiltron {
+
+namespace {
+
+QString JoinLines(const std::deque<std::string>& lines) {
+    QStringList joined;
+    joined.reserve(qsizetype(lines.size()));
+    for (const std::string& line : lines) {
+        joined.append(QString::fromStdString(line));
+    }
+    return joined.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
+                     QWidget* parent)
+    : QWidget(parent), view_(view), tab_(tab), clearHighLow_(std::move(clearHighLow)) {
+    setObjectName(QString::fromStdString(TabName(tab)));
+    auto* outer = new QVBoxLayout(this);
+
+    notice_ = new QLabel(QString::fromStdString(EmptyTabNotice(tab)), this);
+    notice_->setObjectName(QStringLiteral("emptyNotice"));
+    notice_->setAlignment(Qt::AlignCenter);
+    SetPointSize(*notice_, 14);
+    outer->addWidget(notice_);
+
+    auto* grid = new QGridLayout;
+    outer->addLayout(grid, 1);
+    for (int s = 1; s <= 4; ++s) {
+        SlotWidgets& w = slots_[std::size_t(s)];
+        const QString suffix = QString::number(s);
+        w.panel = new QGroupBox(this);
+        w.panel->setObjectName(QStringLiteral("slot") + suffix);
+        auto* panelLayout = new QVBoxLayout(w.panel);
+
+        if (HasHighLow()) {
+            auto* highLow = new QHBoxLayout;
+            w.highestCaption = new QLabel(QStringLiteral("Highest:"), w.panel);
+            w.highest = new QLabel(w.panel);
+            w.highest->setObjectName(QStringLiteral("highest") + suffix);
+            SetTextColour(*w.highest, TextColour::Red);
+            w.lowestCaption = new QLabel(QStringLiteral("Lowest:"), w.panel);
+            w.lowest = new QLabel(w.panel);
+            w.lowest->setObjectName(QStringLiteral("lowest") + suffix);
+            SetTextColour(*w.lowest, TextColour::Blue);
+            w.reset = new QPushButton(QStringLiteral("Reset"), w.panel);
+            w.reset->setObjectName(QStringLiteral("reset") + suffix);
+            connect(w.reset, &QPushButton::clicked, this, [this, s] {
+                if (clearHighLow_) {
+                    clearHighLow_(tab_, s);
+                }
+            });
+            highLow->addWidget(w.highestCaption);
+            highLow->addWidget(w.highest);
+            highLow->addSpacing(12);
+            highLow->addWidget(w.lowestCaption);
+            highLow->addWidget(w.lowest);
+            highLow->addStretch(1);
+            highLow->addWidget(w.reset);
+            panelLayout->addLayout(highLow);
+        }
+
+        w.log = new QPlainTextEdit(w.panel);
+        w.log->setObjectName(QStringLiteral("log") + suffix);
+        w.log->setReadOnly(true);
+        w.log->setLineWrapMode(QPlainTextEdit::NoWrap);
+        panelLayout->addWidget(w.log, 1);
+
+        grid->addWidget(w.panel, (s - 1) / 2, (s - 1) % 2);
+    }
+
+    Render();
+}
+
+SensorTab::~SensorTab() = default;
+
+bool SensorTab::HasHighLow() const {
+    return tab_ == Tab::Temperature || tab_ == Tab::Humidity;
+}
+
+void SensorTab::Render() {
+    const TabView& data = view_.TabAt(tab_);
+    notice_->setHidden(!data.emptyNoticeVisible || notice_->text().isEmpty());
+    for (int s = 1; s <= 4; ++s) {
+        RenderSlot(slots_[std::size_t(s)], view_.Slot(tab_, s));
+    }
+}
+
+void SensorTab::RenderSlot(SlotWidgets& w, const TabSlotView& data) {
+    w.panel->setHidden(!data.visible);
+    const QString caption = QString::fromStdString(data.caption);
+    if (w.panel->title() != caption) {
+        w.panel->setTitle(caption);
+    }
+    if (w.highest) {
+        for (QLabel* part : {w.highestCaption, w.highest, w.lowestCaption, w.lowest}) {
+            part->setHidden(!data.highLowVisible);
+        }
+        w.highest->setText(QString::fromStdString(data.highest));
+        w.lowest->setText(QString::fromStdString(data.lowest));
+    }
+    if (w.shownLog != data.log) {
+        // Newest line first, so the view starts at the top.
+        w.log->setPlainText(JoinLines(data.log));
+        w.shownLog = data.log;
+    }
+}
+
+const SensorTab::SlotWidgets* SensorTab::SlotAt(int slot) const {
+    if (slot < 1 || slot > 4) {
+        return nullptr;
+    }
+    return &slots_[std::size_t(slot)];
+}
+
+QGroupBox* SensorTab::SlotPanel(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->panel : nullptr;
+}
+
+QLabel* SensorTab::HighestLabel(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->highest : nullptr;
+}
+
+QLabel* SensorTab::LowestLabel(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->lowest : nullptr;
+}
+
+QPushButton* SensorTab::ResetButton(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->reset : nullptr;
+}
+
+QPlainTextEdit* SensorTab::LogView(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->log : nullptr;
+}
+
+}  // namespace vigiltron

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "core/DeviceKind.h"
+#include "core/ViewModel.h"
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vigiltron {
+
+// One sensor tab: four slot panels (caption, highest and lowest readings with a "Reset" command
+// on the Temperature and Humidity tabs, and the slot's log) and the tab's empty notice. A slot
+// with no device bound to it is covered (hidden).
+class SensorTab : public QWidget {
+    Q_OBJECT
+public:
+    // The view model must outlive the tab.
+    SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
+              QWidget* parent = nullptr);
+    ~SensorTab() override;
+
+    Tab Kind() const { return tab_; }
+    // Whether this tab's slots keep a highest and a lowest reading.
+    bool HasHighLow() const;
+
+    // Updates every widget from the view model.
+    void Render();
+
+    QLabel* EmptyNotice() const { return notice_; }
+    // Slot accessors take 1..4 and give nothing for other numbers (or absent parts).
+    QGroupBox* SlotPanel(int slot) const;
+    QLabel* HighestLabel(int slot) const;
+    QLabel* LowestLabel(int slot) const;
+    QPushButton* ResetButton(int slot) const;
+    QPlainTextEdit* LogView(int slot) const;
+
+private:
+    struct SlotWidgets {
+        QGroupBox* panel = nullptr;
+        QLabel* highestCaption = nullptr;
+        QLabel* highest = nullptr;
+        QLabel* lowestCaption = nullptr;
+        QLabel* lowest = nullptr;
+        QPushButton* reset = nullptr;
+        QPlainTextEdit* log = nullptr;
+        // The lines the log view was last filled with, so an unchanged log is not re-laid out.
+        std::deque<std::string> shownLog;
+    };
+
+    const SlotWidgets* SlotAt(int slot) const;
+    void RenderSlot(SlotWidgets& widgets, const TabSlotView& data);
+
+    const ViewModel& view_;
+    Tab tab_;
+    std::function<void(Tab, int)> clearHighLow_;
+    QLabel* notice_ = nullptr;
+    std::array<SlotWidgets, 5> slots_;  // 1..4; 0 unused
+};
+
+}  // namespace vigiltron

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/ViewModel.h"
+
+class QLabel;
+class QMenu;
+class QPoint;
+class QPushButton;
+
+namespace vigiltron {
+
+// The Summary tab: one row per setup index 1..10 (name, reading, unit letter, status text and
+// status picture) and the "Connect All" button. Rows of unused entries are hidden.
+class SummaryTab : public QWidget {
+    Q_OBJECT
+public:
+    // The view model must outlive the tab.
+    SummaryTab(const ViewModel& view, std::function<void()> connectAll,
+               std::function<void(int)> toggleConnect, QWidget* parent = nullptr);
+    ~SummaryTab() override;
+
+    // Updates every widget from the view model.
+    void Render();
+
+    // The pop-up menu of the row at a setup index; nothing for an index outside 1..10.
+    std::unique_ptr<QMenu> BuildRowMenu(int setupIndex);
+
+    QLabel* NameLabel(int setupIndex) const;
+    QLabel* ReadingLabel(int setupIndex) const;
+    QLabel* UnitLabel(int setupIndex) const;
+    QLabel* StatusLabel(int setupIndex) const;
+    QLabel* PictureLabel(int setupIndex) const;
+    QPushButton* ConnectAllButton() const { return connectAllButton_; }
+
+private:
+    struct Row {
+        QLabel* name = nullptr;
+        QLabel* reading = nullptr;
+        QLabel* unit = nullptr;
+        QLabel* status = nullptr;
+        QLabel* picture = nullptr;
+        std::string shownPicture;  // the name the picture label was last drawn from
+        bool pictureDrawn = false;
+    };
+
+    const Row* RowAt(int setupIndex) const;
+    void RenderRow(Row& row, const SummaryRow& data);
+    void ShowRowMenu(int setupIndex, const QPoint& globalPos);
+
+    const ViewModel& view_;
+    std::function<void()> connectAll_;
+    std::function<void(int)> toggleConnect_;
+    std::array<Row, 11> rows_;  // 1..10; 0 unused
+    QPushButton* connectAllButton_ = nullptr;
+};
+
+}  // namespace vigiltron
