@@ -14,6 +14,7 @@
 
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
+#include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
 #include "config/ProfileFile.h"
 #include "platform/FileStore.h"
@@ -231,6 +232,11 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
                                  files, system, paths.applicationFolder, paths.configDirectory});
 
+    std::unique_ptr<ViewJournal> viewJournal;
+    if (cmd.headless) {
+        viewJournal = std::make_unique<ViewJournal>(engine.view, *journal);
+    }
+
 #ifdef VIGILTRON_WITH_UI
     std::unique_ptr<MainWindow> window;
     if (!cmd.headless) {
@@ -245,9 +251,21 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                 QCoreApplication::quit();
             }
         };
+        commands.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };
+        commands.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
+        commands.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };
+        commands.registryCleanOut = [&engine] { engine.startup.RegistryCleanOut(); };
         window = std::make_unique<MainWindow>(engine.view, commands);
         static_cast<QtDialogs*>(dialogs.get())->SetParentWindow(window.get());
         window->show();
+        // Start-up decides where the window goes: centred, minimised, or (until the tray icon
+        // exists) minimised in place of the tray.
+        engine.view.Subscribe([&engine, w = window.get(), placed = false]() mutable {
+            if (!placed && engine.view.mainWindowPlacement != ViewModel::WindowPlacement::Centred) {
+                placed = true;  // once: the user may restore the window afterwards
+                w->showMinimized();
+            }
+        });
     }
 #endif
 

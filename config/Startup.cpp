@@ -38,6 +38,8 @@ bool Startup::Run(const StartupSwitches& switches) {
 
         const std::string savedState = s_.settings.GetSetting(kProgramSetup, "SavedState", "Error");
         startedWithSystem_ = savedState == "1";
+        view.removeFromStartupVisible = startedWithSystem_;
+        view.placedInStartup = s_.settings.GetSetting(kProgramSetup, "chkPlaceInStartup", "0") == "1";
         if (startedWithSystem_) {
             s_.prefs.AutoConnect = true;
             s_.settings.SaveSetting(kProgramSetup, "AutoConnect", "1");
@@ -241,6 +243,9 @@ void Startup::PlaceInSystemStartup(bool ticked) {
     }
     s_.prefs.chkPlaceInStartup = ticked;
     s_.settings.SaveSetting(kProgramSetup, "chkPlaceInStartup", ticked ? "1" : "0");
+    s_.view.placedInStartup = ticked;
+    s_.view.removeFromStartupVisible = ticked;
+    s_.view.Changed();
 }
 
 void Startup::RemoveFromStartup() {
@@ -252,6 +257,8 @@ void Startup::RemoveFromStartup() {
     s_.prefs.AutoConnect = false;
     s_.settings.SaveSetting(kProgramSetup, "SavedState", "0");
     s_.prefs.chkPlaceInStartup = false;
+    s_.settings.SaveSetting(kProgramSetup, "chkPlaceInStartup", "0");
+    s_.view.placedInStartup = false;
     s_.view.removeFromStartupVisible = false;
     s_.view.Changed();
 }

@@ -55,6 +55,28 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    auto addCommand = [this, file](const QString& caption, const std::function<void()>& command) {
+        QAction* action = file->addAction(caption);
+        connect(action, &QAction::triggered, this, [command] {
+            if (command) {
+                command();
+            }
+        });
+        return action;
+    };
+    addCommand(QStringLiteral("Save Preferences to file"), commands_.savePreferencesToFile);
+    placeInStartupAction_ = file->addAction(QStringLiteral("Place in System Startup"));
+    placeInStartupAction_->setCheckable(true);
+    connect(placeInStartupAction_, &QAction::triggered, this, [this](bool ticked) {
+        if (commands_.placeInStartup) {
+            commands_.placeInStartup(ticked);
+        }
+    });
+    removeFromStartupAction_ =
+        addCommand(QStringLiteral("Remove from System Startup"), commands_.removeFromStartup);
+    regCleanAction_ = addCommand(QStringLiteral("Clean Out Registry Settings"),
+                                 commands_.registryCleanOut);
+    file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("Exit"));
     exitAction_->setObjectName(QStringLiteral("exit"));
     connect(exitAction_, &QAction::triggered, this, [this] {
@@ -93,6 +115,9 @@ void MainWindow::Refresh() {
         tabs_->setTabVisible(tabs_->indexOf(page), view_.TabAt(page->Kind()).visible);
     }
     connectAllAction_->setEnabled(view_.connectAllEnabled);
+    placeInStartupAction_->setChecked(view_.placedInStartup);
+    removeFromStartupAction_->setVisible(view_.removeFromStartupVisible);
+    regCleanAction_->setVisible(view_.regCleanMenuVisible);
     ApplyBusyPointer(view_.busyDepth > 0);
 }
 

@@ -52,6 +52,9 @@ private:
     std::vector<SensorTab*> sensorTabs_;
     QAction* connectAllAction_ = nullptr;
     QAction* exitAction_ = nullptr;
+    QAction* placeInStartupAction_ = nullptr;
+    QAction* removeFromStartupAction_ = nullptr;
+    QAction* regCleanAction_ = nullptr;
     QTimer refreshTimer_;
     std::uint64_t refreshCount_ = 0;
     bool busyPointerShown_ = false;

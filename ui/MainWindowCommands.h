@@ -16,6 +16,12 @@ struct MainWindowCommands {
     std::function<void(Tab, int)> clearHighLow;
     // The File menu's "Exit": the program asks and closes the window itself.
     std::function<void()> exitRequested;
+    // File menu: "Save Preferences to file", "Place in System Startup" (ticked or not), the
+    // removal from the start-up list, and the settings clean-out.
+    std::function<void()> savePreferencesToFile;
+    std::function<void(bool)> placeInStartup;
+    std::function<void()> removeFromStartup;
+    std::function<void()> registryCleanOut;
 };
 
 }  // namespace vigiltron
