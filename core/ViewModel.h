@@ -88,6 +88,7 @@ public:
     bool setupFirstRun = false;
     bool regCleanMenuVisible = false;
     bool removeFromStartupVisible = false;
+    bool placedInStartup = false;  // "Place in System Startup" ticked
     // Set when the user confirmed the exit: the windows close and the program ends.
     bool exitRequested = false;
 
