@@ -1,5 +1,7 @@
 #include "sim/VirtualEventLoop.h"
 
+#include <vector>
+
 namespace vigiltron {
 
 TimerId VirtualEventLoop::StartTimer(Milliseconds delay, std::function<void()> callback) {
@@ -43,16 +45,32 @@ bool VirtualEventLoop::RunOne(Milliseconds limit) {
 }
 
 void VirtualEventLoop::ProcessPendingEvents() {
-    // Only what is pending now: callbacks posted while these run wait for the next round, as on a
-    // real loop, so a procedure that yields in a loop cannot starve itself.
+    // Only what is pending now: callbacks posted and timers started while these run wait for the
+    // next round, as on a real loop, so a procedure that yields in a loop cannot starve itself.
     std::size_t postedNow = posted_.size();
     while (postedNow-- > 0 && !posted_.empty()) {
         auto callback = std::move(posted_.front());
         posted_.pop_front();
         callback();
     }
-    while (!timers_.empty() && timers_.begin()->first.first <= now_) {
-        RunOne(now_);
+    const TimerId firstNew = nextId_;
+    std::vector<TimerId> due;
+    for (const auto& [key, callback] : timers_) {
+        if (key.first > now_) {
+            break;
+        }
+        if (key.second < firstNew) {
+            due.push_back(key.second);
+        }
+    }
+    for (const TimerId id : due) {
+        const auto it = dueById_.find(id);
+        if (it == dueById_.end()) {
+            continue;  // cancelled by an earlier callback of this round
+        }
+        auto node = timers_.extract(std::make_pair(it->second, id));
+        dueById_.erase(it);
+        node.mapped()();
     }
 }
 

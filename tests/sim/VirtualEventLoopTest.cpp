@@ -197,3 +197,23 @@ TEST(TimerTest, DestroyingATimerCancelsItsNextTick) {
 
 }  // namespace
 }  // namespace vigiltron
+
+namespace vigiltron {
+namespace {
+
+TEST(VirtualEventLoopPendingTest, ProcessPendingEventsRunsOnlyWhatWasPendingOnEntry) {
+    VirtualEventLoop loop;
+    int runs = 0;
+    std::function<void()> rearm = [&] {
+        ++runs;
+        loop.StartTimer(Milliseconds(0), rearm);  // a timer that keeps re-arming itself at once
+    };
+    loop.StartTimer(Milliseconds(0), rearm);
+    loop.ProcessPendingEvents();
+    EXPECT_EQ(runs, 1);
+    loop.ProcessPendingEvents();
+    EXPECT_EQ(runs, 2);
+}
+
+}  // namespace
+}  // namespace vigiltron
