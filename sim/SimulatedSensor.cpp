@@ -363,7 +363,9 @@ std::string SimulatedSensor::TiltReadText() const {
 }
 
 std::string SimulatedSensor::TiltStreamText() const {
-    return Format("%.2f %.2f", Tidy(x_, 0.01), Tidy(y_, 0.01));
+    // Each axis carries three characters after its hundredths ("0g "), which the program drops
+    // before it reads the number: "+1.500g -0.050g " reads as X 1.5 and Y -0.05.
+    return Format("%+.3fg %+.3fg ", Tidy(x_, 0.001), Tidy(y_, 0.001));
 }
 
 std::string SimulatedSensor::DistanceText() const {

@@ -163,8 +163,8 @@ TEST(VigiltronSimTest, StreamingSensorSendsItsLines) {
     ASSERT_TRUE(host.Open()) << host.LastError();
     EXPECT_EQ(host.Ask("a\r"), "+0.120 -0.050");
     EXPECT_EQ(host.Ask("a+\r"), "OK");
-    EXPECT_EQ(host.NextLine(), "0.12 -0.05");
-    EXPECT_EQ(host.NextLine(), "0.12 -0.05");
+    EXPECT_EQ(host.NextLine(), "+0.120g -0.050g ");
+    EXPECT_EQ(host.NextLine(), "+0.120g -0.050g ");
     host.Close();
 
     EXPECT_EQ(sim.Stop(SIGTERM), 0) << sim.Err();

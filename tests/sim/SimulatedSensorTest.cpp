@@ -192,7 +192,7 @@ TEST_F(SimulatedSensorTest, AccelerometerStreamsTiltUntilStopped) {
     EXPECT_EQ(port->Input(), "OK\r");
     EXPECT_EQ(s.Mode(), SensorMode::Streaming);
     loop.RunFor(3000ms);
-    EXPECT_EQ(port->Input(), "0.12 -0.05\r0.12 -0.05\r0.12 -0.05\r");
+    EXPECT_EQ(port->Input(), "+0.120g -0.050g \r+0.120g -0.050g \r+0.120g -0.050g \r");
     s.SetTilt(-1.5, 0);
     loop.RunFor(1000ms);
     EXPECT_EQ(port->Input(), "-1.50 0.00\r");
@@ -206,7 +206,7 @@ TEST_F(SimulatedSensorTest, AccelerometerStreamsTiltUntilStopped) {
     loop.RunFor(200ms);
     port->Output("+");
     loop.RunFor(200ms);
-    EXPECT_EQ(Ask("\r", 1500ms), "OK\r-1.50 0.00\r");
+    EXPECT_EQ(Ask("\r", 1500ms), "OK\r-1.500g +0.000g \r");
 
     s.SetBehaviour(SensorBehaviour::SensorError);
     EXPECT_EQ(Ask("", 1000ms), "Sensor Error\r");
