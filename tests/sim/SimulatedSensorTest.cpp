@@ -195,7 +195,7 @@ TEST_F(SimulatedSensorTest, AccelerometerStreamsTiltUntilStopped) {
     EXPECT_EQ(port->Input(), "+0.120g -0.050g \r+0.120g -0.050g \r+0.120g -0.050g \r");
     s.SetTilt(-1.5, 0);
     loop.RunFor(1000ms);
-    EXPECT_EQ(port->Input(), "-1.50 0.00\r");
+    EXPECT_EQ(port->Input(), "-1.500g +0.000g \r");
     EXPECT_GE(std::count(events.begin(), events.end(), CommEvent::Receive), 5);
 
     EXPECT_EQ(Ask("S\r", 5000ms), "OK\r");
