@@ -2,31 +2,79 @@
 
 namespace vigiltron {
 
+void EngineReadings::CheckTThresh(const std::string& reading, int kind, int n, int slot,
+                                  bool comboHalf) {
+    engine_.evaluator.CheckTThresh(reading, kind, n, slot, comboHalf);
+}
+
+void EngineReadings::CheckHThresh(const std::string& reading, int kind, int n, int slot,
+                                  bool comboHalf) {
+    engine_.evaluator.CheckHThresh(reading, kind, n, slot, comboHalf);
+}
+
+void EngineReadings::FileTabLogging(const std::string& reading, int n, int kind,
+                                    const std::string& temperature) {
+    engine_.logFiles.FileTabLogging(reading, n, kind, temperature);
+}
+
+void EngineReadings::ClearTemperatureLatches() { engine_.evaluator.ClearTemperatureLatches(); }
+
+void EngineReadings::ClearHumidityLatches() { engine_.evaluator.ClearHumidityLatches(); }
+
 Engine::Engine(EngineServices s)
     : services(s),
       prefs(Preferences::Defaults(s.applicationFolder)),
       model(s.dialogs, s.settings),
-      logFiles(s.clock, s.dialogs, logSettings,
-               [this](const std::string& directory) {
-                   prefs.logdir = directory;
-                   services.settings.SaveSetting("Program Setup", "logdir", directory);
-               }),
+      logFiles(LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, logSettings}),
       config(s.settings, s.machine, s.files, s.dialogs, s.clock, model, s.applicationFolder,
              s.configDirectory),
-      link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, linkSettings,
-                                readings, logFiles,
-                                [this](const std::string& code, const std::string& value) {
-                                    config.AddJournalEntry(code, value);
-                                },
-                                [this](int n) {
-                                    model.DeleteEntry(n);
-                                    model.DeleteStoredDevice(n);
-                                },
-                                [this] { return prefs.CloseFileAfterWrite; }}),
+      alerts(AlertDispatcher::Services{prefs, view, model, s.dialogs, s.journal, s.clock,
+                                       s.settings, s.sound, systemMail, smtp, pager,
+                                       [this] { ApplyPreferences(); }, {}}),
+      evaluator(ThresholdEvaluator::Services{
+          prefs, view, model, alerts,
+          [this](const std::string& code, const std::string& value) {
+              config.AddJournalEntry(code, value);
+          },
+          [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
+      readings(*this),
+      link(SensorLink::Services{
+          s.loop, s.dialogs, s.journal, s.ports, model, view, linkSettings, readings, logFiles,
+          [this](const std::string& code, const std::string& value) {
+              config.AddJournalEntry(code, value);
+          },
+          [this](int n) {
+              model.DeleteEntry(n);
+              model.DeleteStoredDevice(n);
+          }}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {
     logSettings.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
+    logFiles.saveLogDirectory = [this](const std::string& directory) {
+        prefs.logdir = directory;
+        services.settings.SaveSetting("Program Setup", "logdir", directory);
+    };
+    logFiles.sensorTimer = [this](int n, DeviceKind kind) -> Timer* {
+        const bool polled = kind == DeviceKind::Temperature || kind == DeviceKind::Humidity ||
+                            kind == DeviceKind::Combined;
+        return polled ? link.PollingTimer(n) : nullptr;
+    };
+    logFiles.portOpen = [this](int n) {
+        for (PortGroup group : {PortGroup::Polled, PortGroup::Water, PortGroup::Proximity,
+                                PortGroup::Accelerometer, PortGroup::Distance}) {
+            if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
+                return true;
+            }
+        }
+        // The temperature half of a combined sensor logs through its lead's port.
+        return model.IsComboTemperatureHalf(n) && link.Port(n - 1, PortGroup::Polled) &&
+               link.Port(n - 1, PortGroup::Polled)->IsOpen();
+    };
+    logFiles.openDirectory = [this](const std::string& directory) {
+        std::string error;
+        services.system.OpenWithAssociation(directory, error);
+    };
     ApplyPreferences();
 }
 
@@ -35,9 +83,10 @@ void Engine::ApplyPreferences() {
     linkSettings.intervalInMinutes = prefs.MinOrSecs != "Sec";
     linkSettings.unit = prefs.ForC == "C" ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
     linkSettings.alertsDisabled = prefs.chkLocalMonitoring;
-    logSettings.logDirectory =
-        prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
+    logSettings.logDirectory = prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
     logSettings.closeFileAfterWrite = prefs.CloseFileAfterWrite;
+    logSettings.maxFileSize = prefs.MaxFileSize;
+    logSettings.hddTotalAmount = prefs.HDDTotalAmount;
 }
 
 }  // namespace vigiltron

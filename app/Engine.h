@@ -3,6 +3,10 @@
 #include <memory>
 #include <string>
 
+#include "alerts/AlertDispatcher.h"
+#include "alerts/SoundPlayer.h"
+#include "alerts/ThresholdEvaluator.h"
+#include "alerts/UnconfiguredTransports.h"
 #include "config/ConfigStore.h"
 #include "config/MachineSettings.h"
 #include "config/Preferences.h"
@@ -33,22 +37,32 @@ struct EngineServices {
     MachineSettings& machine;
     TextFileStore& files;
     SystemActions& system;
+    SoundPlayer& sound;
     std::string applicationFolder;
     std::string configDirectory;
 };
 
-// Readings pass through here to threshold evaluation and logging.
+class Engine;
+
+// Polled readings go on to threshold evaluation and to the logs.
 class EngineReadings : public ReadingObserver {
 public:
-    void CheckTThresh(const std::string&, int, int, int, bool) override {}
-    void CheckHThresh(const std::string&, int, int, int, bool) override {}
-    void FileTabLogging(const std::string&, int, int, const std::string&) override {}
-    void ClearTemperatureLatches() override {}
-    void ClearHumidityLatches() override {}
+    explicit EngineReadings(Engine& engine) : engine_(engine) {}
+    void CheckTThresh(const std::string& reading, int kind, int n, int slot,
+                      bool comboHalf) override;
+    void CheckHThresh(const std::string& reading, int kind, int n, int slot,
+                      bool comboHalf) override;
+    void FileTabLogging(const std::string& reading, int n, int kind,
+                        const std::string& temperature) override;
+    void ClearTemperatureLatches() override;
+    void ClearHumidityLatches() override;
+
+private:
+    Engine& engine_;
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
-// `view`; commands go to `link` and `startup`.
+// `view`; commands go to `link`, `startup`, `alerts` and `logFiles`.
 class Engine {
 public:
     explicit Engine(EngineServices services);
@@ -64,6 +78,12 @@ public:
     LogFiles::Settings logSettings;
     LogFiles logFiles;
     ConfigStore config;
+    // Until the mail and modem transports exist, alerts that need them report "not sent".
+    UnconfiguredMailTransport systemMail;
+    UnconfiguredSmtpMailer smtp;
+    UnconfiguredPager pager;
+    AlertDispatcher alerts;
+    ThresholdEvaluator evaluator;
     EngineReadings readings;
     SensorLink link;
     Startup startup;

@@ -53,4 +53,10 @@ std::optional<std::string> HeadlessDialogs::ChooseDirectory(const std::string& c
     return std::nullopt;
 }
 
+std::optional<std::string> HeadlessDialogs::ChooseFile(const std::string& title,
+                                                       const std::string&) {
+    journal_.Record("prompt", title + " -> cancelled");
+    return std::nullopt;
+}
+
 }  // namespace vigiltron

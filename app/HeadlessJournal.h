@@ -35,6 +35,8 @@ public:
                                        const std::string& initial = "") override;
     std::optional<std::string> ChooseDirectory(const std::string& caption,
                                                const std::string& start = "") override;
+    std::optional<std::string> ChooseFile(const std::string& title,
+                                          const std::string& filter) override;
 
 private:
     Journal& journal_;

@@ -20,6 +20,7 @@
 #include "platform/FileStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
+#include "platform/QtSoundPlayer.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
@@ -30,6 +31,7 @@
 #include "sim/VirtualEventLoop.h"
 
 #ifdef VIGILTRON_WITH_UI
+#include "ui/AlarmWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 #endif
@@ -229,8 +231,16 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
     FileStore files;
     LinuxSystemActions system;
+    // Headless runs are silent: nobody is there to hear the alarm.
+    std::unique_ptr<SoundPlayer> sound;
+    if (cmd.headless) {
+        sound = std::make_unique<SilentSoundPlayer>();
+    } else {
+        sound = std::make_unique<QtSoundPlayer>(QString::fromStdString(ResourcePath("alert.wav")));
+    }
     Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
-                                 files, system, paths.applicationFolder, paths.configDirectory});
+                                 files, system, *sound, paths.applicationFolder,
+                                 paths.configDirectory});
 
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
@@ -239,6 +249,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
 #ifdef VIGILTRON_WITH_UI
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<AlarmWindow> alarmWindow;
     if (!cmd.headless) {
         MainWindowCommands commands;
         commands.connectAll = [&engine] { engine.link.cmdConnectAll_Click(); };
@@ -258,6 +269,11 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         window = std::make_unique<MainWindow>(engine.view, commands);
         static_cast<QtDialogs*>(dialogs.get())->SetParentWindow(window.get());
         window->show();
+        alarmWindow = std::make_unique<AlarmWindow>(
+            engine.view,
+            AlarmWindowCommands{[&engine] { engine.alerts.Continue(); },
+                                [&engine] { engine.alerts.DisableAllAlarms(); }},
+            window.get());
         // Start-up decides where the window goes: centred, minimised, or (until the tray icon
         // exists) minimised in place of the tray.
         engine.view.Subscribe([&engine, w = window.get(), placed = false]() mutable {

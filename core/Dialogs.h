@@ -31,6 +31,16 @@ public:
     // Folder choice; nothing when the user cancels.
     virtual std::optional<std::string> ChooseDirectory(const std::string& caption,
                                                        const std::string& start = "") = 0;
+
+    // Choice of one existing file; nothing when the user cancels. `filter` is written as pairs
+    // of description and patterns separated by "|": "All files (*.*)|*.*|Batch Files
+    // (*.bat)|*.bat". Without a file chooser (the default) the choice counts as cancelled.
+    virtual std::optional<std::string> ChooseFile(const std::string& title,
+                                                  const std::string& filter) {
+        (void)title;
+        (void)filter;
+        return std::nullopt;
+    }
 };
 
 }  // namespace vigiltron

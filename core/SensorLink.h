@@ -76,8 +76,6 @@ public:
         std::function<void(const std::string&, const std::string&)> errorJournal;
         // Deletes entry n exactly as the user's delete command does.
         std::function<void(int)> deleteEntry;
-        // Whether entry n's log file is closed after every write.
-        std::function<bool()> closeFileAfterWrite;
     };
 
     explicit SensorLink(Services services);

@@ -52,6 +52,20 @@ struct TabView {
     std::array<TabSlotView, 5> slotViews;  // 1..4; 0 unused
 };
 
+// The alarm window: a title, two text lines and the "Continue" / "Disable All Alarms" buttons.
+// Closing it discards its texts, so the next alarm starts from empty lines.
+struct AlarmWindowView {
+    bool visible = false;
+    std::string title = "VIGILTRON MANAGER ALARM";
+    // Texts may hold a CR where the window breaks the line.
+    std::string firstLine;
+    bool firstLineVisible = false;
+    std::string secondLine;
+    bool secondLineVisible = false;
+
+    friend bool operator==(const AlarmWindowView&, const AlarmWindowView&) = default;
+};
+
 // The per-entry commands of the setup window.
 struct EntryCommands {
     std::string connectCaption = "Connect";
@@ -89,6 +103,11 @@ public:
     bool regCleanMenuVisible = false;
     bool removeFromStartupVisible = false;
     bool placedInStartup = false;  // "Place in System Startup" ticked
+    // Asks the setup window to show its alerts page when it opens.
+    bool setupWindowOnAlertsPage = false;
+    AlarmWindowView alarm;
+    // The tray icon shows the alert image (in tray mode, after an alarm).
+    bool trayIconAlert = false;
     // Set when the user confirmed the exit: the windows close and the program ends.
     bool exitRequested = false;
 

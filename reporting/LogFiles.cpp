@@ -1,12 +1,40 @@
 #include "reporting/LogFiles.h"
 
+#include <charconv>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
-#include <system_error>
+#include <vector>
+
+#include "reporting/LogLines.h"
+#include "reporting/StdLogFileSystem.h"
 
 namespace vigiltron {
 
-namespace fs = std::filesystem;
+namespace {
+
+// On-screen views are cut back when they reach this many lines.
+constexpr std::size_t kViewLineLimit = 2000;
+// Files started within one second get numbered names; beyond this something else is wrong.
+constexpr int kMaxNamesPerStamp = 1000;
+
+// A size preference in kilobytes, as bytes. Text that holds no number gives the default; a
+// negative number counts as 0.
+double KilobytesAsBytes(const std::string& text, double fallbackKilobytes) {
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    while (begin != end && (*begin == ' ' || *begin == '\t')) {
+        ++begin;
+    }
+    double kilobytes = 0;
+    const auto [stop, error] = std::from_chars(begin, end, kilobytes);
+    if (error != std::errc() || stop == begin) {
+        kilobytes = fallbackKilobytes;
+    }
+    return kilobytes > 0 ? kilobytes * 1024.0 : 0.0;
+}
+
+}  // namespace
 
 std::string GetDateTimeStamp(const LocalDateTime& when) {
     const int hour12 = when.hour % 12 == 0 ? 12 : when.hour % 12;
@@ -16,98 +44,455 @@ std::string GetDateTimeStamp(const LocalDateTime& when) {
     return stamp;
 }
 
-LogFiles::LogFiles(const Clock& clock, Dialogs& dialogs, Settings& settings,
-                   std::function<void(const std::string&)> saveLogDirectory)
-    : clock_(clock),
-      dialogs_(dialogs),
-      settings_(settings),
-      saveLogDirectory_(std::move(saveLogDirectory)) {}
+LogFiles::LogFiles(Services services)
+    : s_(services),
+      ownFiles_(services.files != nullptr ? nullptr : std::make_unique<StdLogFileSystem>()),
+      files_(services.files != nullptr ? *services.files : *ownFiles_),
+      quota_(services.loop, files_) {}
 
 LogFiles::~LogFiles() = default;
+
+LogFiles::OpenLog* LogFiles::At(int n) {
+    return n >= 1 && n <= 10 ? &logs_[n] : nullptr;
+}
 
 const std::string& LogFiles::CurrentFile(int n) const {
     static const std::string none;
     return n >= 1 && n <= 10 ? logs_[n].path : none;
 }
 
-std::string LogFiles::NewFileName(const std::string& suffix) const {
-    const std::string base =
-        (fs::path(settings_.logDirectory) / GetDateTimeStamp(clock_.Now())).string();
-    // Two files started within the same second would share a name; a number keeps both.
-    std::string candidate = base + suffix + ".txt";
-    std::error_code ec;
-    for (int copy = 2; fs::exists(candidate, ec); ++copy) {
-        candidate = base + "-" + std::to_string(copy) + suffix + ".txt";
-    }
-    return candidate;
-}
+// ---- Files ----
 
-std::string LogFiles::CreateWithHeader(OpenLog& log, bool continued) {
-    std::error_code ec;
-    if (!fs::is_directory(settings_.logDirectory, ec)) {
+std::string LogFiles::StartFile(OpenLog& log, bool continued) {
+    const std::string directory = s_.settings.logDirectory;
+    if (!files_.IsDirectory(directory)) {
         return "Path not found";
     }
-    log.path = NewFileName(log.suffix);
-    auto stream = std::make_unique<std::ofstream>(log.path, std::ios::binary | std::ios::app);
-    if (!*stream) {
-        return "Cannot create the log file " + log.path;
+    const LocalDateTime now = s_.clock.Now();
+    const std::string base = (std::filesystem::path(directory) / GetDateTimeStamp(now)).string();
+    const std::string header = log.deviceName + (continued ? " (Continued)" : "") + "\r\n" +
+                               "Log file started: " + s_.clock.ShortDate(now) + "," +
+                               s_.clock.LongTime(now) + "\r\n" + "\r\n";
+    // Files started within the same second would share a name; a number keeps every one of them,
+    // and exclusive creation means an existing file is never replaced.
+    for (int copy = 1; copy <= kMaxNamesPerStamp; ++copy) {
+        const std::string candidate =
+            base + (copy == 1 ? "" : "-" + std::to_string(copy)) + log.suffix + ".txt";
+        LogFileSystem::Opened opened = files_.Open(candidate, LogFileSystem::OpenMode::CreateNew);
+        if (opened.exists) {
+            continue;
+        }
+        if (!opened.file) {
+            return opened.error;
+        }
+        const std::string error = opened.file->Write(header);
+        if (!error.empty()) {
+            return error;
+        }
+        log.handle.reset();
+        log.path = candidate;
+        log.directory = directory;
+        log.size = header.size();
+        quota_.NoteWritten(directory, candidate, header.size());
+        if (!s_.settings.closeFileAfterWrite) {
+            log.handle = std::move(opened.file);
+        }
+        return "";
     }
-    const LocalDateTime now = clock_.Now();
-    *stream << log.deviceName << (continued ? " (Continued)" : "") << "\r\n"
-            << "Log file started: " << clock_.ShortDate(now) << "," << clock_.LongTime(now)
-            << "\r\n"
-            << "\r\n";
-    stream->flush();
-    if (!*stream) {
-        return "Cannot write the log file " + log.path;
+    return "Too many log files started within one second";
+}
+
+std::string LogFiles::EnsureOpen(int n, OpenLog& log) {
+    std::optional<std::uint64_t> size;
+    if (log.path.empty()) {
+        // File logging was switched on after the sensor was connected: start its first file.
+        if (const DeviceRecord* record = s_.model.Entry(n); record && log.deviceName.empty()) {
+            log.deviceName = record->deviceName;
+            log.suffix = s_.model.IsComboTemperatureHalf(n)     ? "_Temp"
+                         : record->kind == DeviceKind::Combined ? "_Humid"
+                                                                : "";
+        }
+        const std::string error = StartFile(log, false);
+        if (!error.empty()) {
+            return error;
+        }
+        size = log.size;
+    } else {
+        size = files_.FileSize(log.path);
     }
-    if (settings_.closeFileAfterWrite) {
-        stream.reset();
+    if (!size) {
+        // The file was removed or replaced by something that is not a file: a handle still open
+        // on it would write into nowhere.
+        log.handle.reset();
+        if (!files_.Exists(log.path)) {
+            const std::string error = StartFile(log, true);
+            if (!error.empty()) {
+                return error;
+            }
+            size = log.size;
+        }
     }
-    log.stream = std::move(stream);
+    if (!log.handle) {
+        LogFileSystem::Opened opened = files_.Open(log.path, LogFileSystem::OpenMode::Append);
+        if (!opened.file) {
+            return opened.error;
+        }
+        log.handle = std::move(opened.file);
+    }
+    log.size = size.value_or(0);
     return "";
+}
+
+bool LogFiles::AppendLine(int n, const std::string& line) {
+    OpenLog* log = At(n);
+    if (log == nullptr) {
+        return false;
+    }
+    const std::string data = line + "\r\n";
+    std::string error = EnsureOpen(n, *log);
+    if (error.empty()) {
+        error = log->handle->Write(data);
+    }
+    if (!error.empty()) {
+        // A half-written buffer must not be written again later: start from a fresh handle.
+        log->handle.reset();
+        NoteTrouble(*log, error);
+        return false;
+    }
+    log->size += data.size();
+    quota_.NoteWritten(log->directory, log->path, data.size());
+    NoteWritten(*log);
+    return true;
+}
+
+bool LogFiles::WriteAndCheck(int n, DeviceKind kind, const std::string& line) {
+    const bool written = AppendLine(n, line);
+    if (written) {
+        CheckFileSize(kind, n);
+        CheckDiskQuota();
+    }
+    if (s_.settings.closeFileAfterWrite) {
+        if (OpenLog* log = At(n)) {
+            log->handle.reset();
+        }
+    }
+    return written;
+}
+
+void LogFiles::Rotate(OpenLog& log) {
+    log.handle.reset();
+    const std::string error = StartFile(log, true);
+    if (!error.empty()) {
+        // The old file stays current: the next line goes there and the rotation is tried again.
+        NoteTrouble(log, error);
+    }
 }
 
 std::string LogFiles::OpenFirstFile(int n, const std::string& deviceName,
                                     const std::string& suffix) {
-    if (n < 1 || n > 10) {
+    OpenLog* log = At(n);
+    if (log == nullptr) {
         return "";
     }
-    OpenLog& log = logs_[n];
-    log.stream.reset();
-    log.deviceName = deviceName;
-    log.suffix = suffix;
-    return CreateWithHeader(log, false);
+    log->handle.reset();
+    log->deviceName = deviceName;
+    log->suffix = suffix;
+    const std::string error = StartFile(*log, false);
+    if (error.empty()) {
+        NoteWritten(*log);
+        // The first walk of a directory is a full one: have it now rather than on a reading.
+        quota_.DirectoryBytes(s_.settings.logDirectory);
+    }
+    return error;
 }
 
 void LogFiles::CloseFile(int n) {
-    if (n >= 1 && n <= 10) {
-        logs_[n].stream.reset();
+    if (OpenLog* log = At(n)) {
+        log->handle.reset();
+        ClearTrouble(*log);
     }
 }
 
-void LogFiles::SetLogFileDirectory() {
-    const auto answer = dialogs_.AskText("Please enter the full path name including drive letter:",
-                                         "Log file directory", settings_.logDirectory);
-    if (!answer) {
-        settings_.logDirectory = settings_.defaultLogDirectory;
+// ---- Trouble reporting ----
+
+void LogFiles::NoteTrouble(OpenLog& log, const std::string& error) {
+    ++linesLost_;
+    if (log.troubled) {
         return;
     }
-    const bool blank = answer->find_first_not_of(' ') == std::string::npos;
-    const std::string chosen = blank ? settings_.defaultLogDirectory : *answer;
-    std::error_code ec;
-    fs::create_directories(chosen, ec);
-    if (ec) {
-        dialogs_.ShowMessage("Error setting directory. " + ec.message());
-        settings_.logDirectory = settings_.defaultLogDirectory;
-        if (saveLogDirectory_) {
-            saveLogDirectory_(settings_.logDirectory);
+    log.troubled = true;
+    if (troubledEntries_++ > 0) {
+        return;  // already reported; one message covers every file
+    }
+    const std::string where = log.path.empty() ? "in " + s_.settings.logDirectory : log.path;
+    s_.dialogs.ShowMessage("Error Description = Cannot write the log file " + where + ": " + error +
+                               ". Readings and alerts go on; file logging resumes by itself "
+                               "as soon as the log files can be written again.",
+                           MessageIcon::Exclamation);
+}
+
+void LogFiles::NoteWritten(OpenLog& log) {
+    if (!log.troubled) {
+        return;
+    }
+    const std::uint64_t lost = linesLost_;
+    ClearTrouble(log);
+    if (troubledEntries_ == 0) {
+        s_.dialogs.ShowMessage("File logging has resumed: the log files can be written again. " +
+                                   std::to_string(lost) +
+                                   " log line(s) could not be written meanwhile.",
+                               MessageIcon::Information);
+    }
+}
+
+void LogFiles::ClearTrouble(OpenLog& log) {
+    if (!log.troubled) {
+        return;
+    }
+    log.troubled = false;
+    if (--troubledEntries_ == 0) {
+        linesLost_ = 0;
+    }
+}
+
+// ---- Readings and events ----
+
+bool LogFiles::FileTabLogging(const std::string& reading, int n, int kind,
+                              const std::string& temperature) {
+    try {
+        DeviceRecord* record = s_.model.Entry(n);
+        if (record == nullptr) {
+            return false;
         }
+        const DeviceKind deviceKind = KindFromCode(kind);
+        if (record->tabLogging) {
+            switch (deviceKind) {
+                case DeviceKind::Temperature:
+                case DeviceKind::Humidity: {
+                    const Tab tab =
+                        deviceKind == DeviceKind::Temperature ? Tab::Temperature : Tab::Humidity;
+                    AddPolledScreenLine(tab, s_.model.SlotOf(n, tab),
+                                        ReadingScreenLine(s_.clock, reading, s_.view.Row(n).unit));
+                    break;
+                }
+                case DeviceKind::Combined:
+                    AddPolledScreenLine(Tab::Humidity, s_.model.SlotOf(n, Tab::Humidity),
+                                        ReadingScreenLine(s_.clock, reading, s_.view.Row(n).unit));
+                    AddPolledScreenLine(
+                        Tab::Temperature, s_.model.SlotOf(n, Tab::Temperature),
+                        ReadingScreenLine(s_.clock, temperature, s_.view.Row(n + 1).unit));
+                    break;
+                case DeviceKind::Distance:
+                    AddPolledScreenLine(Tab::Distance, s_.model.SlotOf(n, Tab::Distance),
+                                        DashScreenLine(s_.clock, reading));
+                    break;
+                case DeviceKind::Accelerometer:
+                    AddPolledScreenLine(Tab::Accelerometer, s_.model.SlotOf(n, Tab::Accelerometer),
+                                        ColonScreenLine(s_.clock, reading));
+                    break;
+                default:
+                    break;
+            }
+            s_.view.Changed();
+        }
+        if (!record->fileLogging || !PortOpen(n)) {
+            return true;
+        }
+        if (deviceKind == DeviceKind::Combined) {
+            // Humidity to the sensor's own file, temperature to the next entry's.
+            bool written = WriteAndCheck(n, deviceKind, ReadingFileLine(s_.clock, reading));
+            if (n < 10 && record->fileLogging) {
+                written =
+                    WriteAndCheck(n + 1, deviceKind, ReadingFileLine(s_.clock, temperature)) &&
+                    written;
+            }
+            return written;
+        }
+        const std::string line = deviceKind == DeviceKind::Accelerometer
+                                     ? ReceivedFileLine(s_.clock, reading)
+                                     : ReadingFileLine(s_.clock, reading);
+        return WriteAndCheck(n, deviceKind, line);
+    } catch (const std::exception& failure) {
+        s_.dialogs.ShowMessage(std::string("Error Description = ") + failure.what());
+        return false;
+    }
+}
+
+bool LogFiles::WriteEventLine(int n, DeviceKind kind, const std::string& fileLine) {
+    try {
+        const DeviceRecord* record = s_.model.Entry(n);
+        if (record == nullptr || !record->fileLogging || !PortOpen(n)) {
+            return false;
+        }
+        return WriteAndCheck(n, kind, fileLine);
+    } catch (const std::exception& failure) {
+        s_.dialogs.ShowMessage(std::string("Error Description = ") + failure.what());
+        return false;
+    }
+}
+
+// ---- On-screen views ----
+
+void LogFiles::AddPolledScreenLine(Tab tab, int slot, const std::string& line) {
+    if (slot < 1 || slot > 4) {
         return;
     }
-    settings_.logDirectory = chosen;
-    if (saveLogDirectory_) {
-        saveLogDirectory_(chosen);
+    std::deque<std::string>& view = s_.view.Slot(tab, slot).log;
+    if (view.size() >= kViewLineLimit) {
+        // A full view starts over with the date, so the reset is visible as a day marker.
+        view.assign(1, ScreenDate(s_.clock.Now()));
+    } else {
+        view.push_front(line);
+    }
+}
+
+void LogFiles::AddEventScreenLine(Tab tab, int slot, const std::string& line) {
+    if (slot < 1 || slot > 4) {
+        return;
+    }
+    std::deque<std::string>& view = s_.view.Slot(tab, slot).log;
+    if (view.size() >= kViewLineLimit) {
+        view.clear();
+    } else {
+        view.push_front(line);
+    }
+    s_.view.Changed();
+}
+
+void LogFiles::AddDistanceScreenLine(int slot, const std::string& line) {
+    if (slot < 1 || slot > 4) {
+        return;
+    }
+    std::deque<std::string>& view = s_.view.Slot(Tab::Distance, slot).log;
+    if (view.size() > kViewLineLimit) {
+        view.clear();
+    }
+    if (!line.empty()) {
+        view.push_front(line);
+    }
+    s_.view.Changed();
+}
+
+void LogFiles::AddScreenNote(Tab tab, int slot, const std::string& line) {
+    if (slot < 1 || slot > 4) {
+        return;
+    }
+    s_.view.Slot(tab, slot).log.push_front(line);
+    s_.view.Changed();
+}
+
+void LogFiles::ClearLocalLog(Tab tab, int slot) {
+    if (slot < 1 || slot > 4) {
+        return;
+    }
+    s_.view.Slot(tab, slot).log.clear();
+    s_.view.Changed();
+}
+
+// ---- Limits ----
+
+void LogFiles::CheckFileSize(DeviceKind kind, int n) {
+    Timer* timer = nullptr;
+    bool restartTimer = false;
+    try {
+        const bool combined = kind == DeviceKind::Combined;
+        const int lead = combined ? s_.model.LeadIndexOf(n) : n;
+        std::vector<OpenLog*> files;
+        if (OpenLog* log = At(lead); log != nullptr && !log->path.empty()) {
+            files.push_back(log);
+        }
+        // A combined sensor's temperature file sits at the next index; never touch another
+        // sensor's file there.
+        if (OpenLog* next = combined ? At(lead + 1) : nullptr;
+            next != nullptr && !next->path.empty() && next->suffix == "_Temp") {
+            files.push_back(next);
+        }
+        const double limit = KilobytesAsBytes(s_.settings.maxFileSize, 1000);
+        bool tooLarge = false;
+        for (const OpenLog* log : files) {
+            tooLarge = tooLarge || static_cast<double>(log->size) > limit;
+        }
+        if (!tooLarge) {
+            return;
+        }
+        CheckDiskQuota();
+        if (const DeviceRecord* record = s_.model.Entry(lead); record && !record->fileLogging) {
+            return;  // the quota has just stopped file logging: no new file to fill
+        }
+        // No reading may be logged while the file is being replaced.
+        timer = sensorTimer ? sensorTimer(lead, kind) : nullptr;
+        if (timer != nullptr && timer->Enabled()) {
+            timer->SetEnabled(false);
+            restartTimer = true;
+        }
+        for (OpenLog* log : files) {
+            Rotate(*log);
+        }
+    } catch (const std::exception& failure) {
+        s_.dialogs.ShowMessage(std::string("Error in CheckFileSize ") + failure.what());
+    }
+    if (restartTimer) {
+        timer->SetEnabled(true);
+    }
+}
+
+void LogFiles::CheckDiskQuota() {
+    const double limit = KilobytesAsBytes(s_.settings.hddTotalAmount, 10000);
+    if (static_cast<double>(quota_.DirectoryBytes(s_.settings.logDirectory)) > limit) {
+        QuotaHit();
+    }
+}
+
+void LogFiles::QuotaHit() {
+    s_.view.mainTitle = " * WARNING * File Logging stopped because it hit the size limit.";
+    for (int n = DeviceModel::kFirstIndex; n <= DeviceModel::kLastIndex; ++n) {
+        if (DeviceRecord* record = s_.model.Entry(n)) {
+            record->fileLogging = false;
+        }
+        s_.settingsTree.SaveSetting(DeviceModel::DeviceSection(n), "FileLogging", "0");
+        logs_[n].handle.reset();
+        ClearTrouble(logs_[n]);
+    }
+    s_.view.Changed();
+}
+
+// ---- Commands ----
+
+void LogFiles::SetLogFileDirectory() {
+    const auto save = [this](const std::string& directory) {
+        if (saveLogDirectory) {
+            saveLogDirectory(directory);
+        }
+    };
+    try {
+        const auto answer = s_.dialogs.AskText(
+            "Please enter the full path name including drive letter:", "Log file directory",
+            s_.settings.logDirectory);
+        if (!answer) {
+            s_.settings.logDirectory = s_.settings.defaultLogDirectory;
+            return;
+        }
+        const bool blank = answer->find_first_not_of(' ') == std::string::npos;
+        const std::string chosen = blank ? s_.settings.defaultLogDirectory : *answer;
+        const std::string error = files_.CreateDirectories(chosen);
+        if (!error.empty()) {
+            s_.dialogs.ShowMessage("Error setting directory. " + error);
+            s_.settings.logDirectory = s_.settings.defaultLogDirectory;
+            save(s_.settings.logDirectory);
+            return;
+        }
+        s_.settings.logDirectory = chosen;
+        save(chosen);
+    } catch (const std::exception& failure) {
+        s_.dialogs.ShowMessage(std::string("Error setting directory. ") + failure.what());
+        s_.settings.logDirectory = s_.settings.defaultLogDirectory;
+        save(s_.settings.logDirectory);
+    }
+}
+
+void LogFiles::OpenLogFiles() {
+    if (openDirectory) {
+        openDirectory(s_.settings.logDirectory);
     }
 }
 

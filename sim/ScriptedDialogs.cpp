@@ -42,6 +42,17 @@ std::optional<std::string> ScriptedDialogs::ChooseDirectory(const std::string& c
     return answer;
 }
 
+std::optional<std::string> ScriptedDialogs::ChooseFile(const std::string& title,
+                                                       const std::string& filter) {
+    history_.push_back({Shown::Kind::FileChoice, title, "", MessageIcon::None, false, filter});
+    if (files_.empty()) {
+        return std::nullopt;
+    }
+    auto answer = files_.front();
+    files_.pop_front();
+    return answer;
+}
+
 std::vector<std::string> ScriptedDialogs::Messages() const {
     std::vector<std::string> texts;
     for (const auto& shown : history_) {

@@ -99,4 +99,34 @@ std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& caption
     return folder.toStdString();
 }
 
+QString QtDialogs::QtFileFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        patterns.replace(';', ' ');
+        if (patterns == "*.*") {
+            patterns = "*";
+        }
+        // Descriptions usually name their patterns already: "Batch Files (*.bat)".
+        const qsizetype open = description.lastIndexOf('(');
+        if (open >= 0 && description.endsWith(')')) {
+            description = description.left(open).trimmed();
+        }
+        entries << description + " (" + patterns + ")";
+    }
+    return entries.join(";;");
+}
+
+std::optional<std::string> QtDialogs::ChooseFile(const std::string& title,
+                                                 const std::string& filter) {
+    const QString file = QFileDialog::getOpenFileName(parent_.data(), QString::fromStdString(title),
+                                                      QString(), QtFileFilter(filter));
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    return file.toStdString();
+}
+
 }  // namespace vigiltron

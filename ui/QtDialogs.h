@@ -32,6 +32,12 @@ public:
                                        const std::string& initial = "") override;
     std::optional<std::string> ChooseDirectory(const std::string& caption,
                                                const std::string& start = "") override;
+    std::optional<std::string> ChooseFile(const std::string& title,
+                                          const std::string& filter) override;
+
+    // A "Description|patterns|..." filter in Qt's form: "Description (patterns);;...". "*.*"
+    // becomes "*" so that files without an extension are listed too.
+    static QString QtFileFilter(const std::string& filter);
 
     // The message boxes on screen now, oldest first.
     std::vector<QMessageBox*> OpenMessages() const;

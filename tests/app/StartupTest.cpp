@@ -41,7 +41,7 @@ protected:
     Engine& Start(const StartupSwitches& switches = {},
                   const std::function<void(Engine&)>& beforeRun = nullptr) {
         engine = std::make_unique<Engine>(EngineServices{
-            loop, clock, dialogs, journal, ports, settings, machine, files, system,
+            loop, clock, dialogs, journal, ports, settings, machine, files, system, sound,
             folder.path().toStdString(), "/cfg"});
         if (beforeRun) {
             beforeRun(*engine);
@@ -60,6 +60,7 @@ protected:
     FixedMachineSettings machine;
     MemoryTextFileStore files;
     RecordingSystemActions system;
+    SilentSoundPlayer sound;
     std::unique_ptr<Engine> engine;
 };
 

@@ -87,15 +87,14 @@ protected:
     RecordingObserver observer;
     fs::path logDir;
     LogFiles::Settings logSettings;
-    LogFiles logFiles{clock, dialogs, logSettings, nullptr};
+    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
     std::vector<int> deleted;
     SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, linkSettings,
                                          observer, logFiles, nullptr,
                                          [this](int n) {
                                              deleted.push_back(n);
                                              model.DeleteEntry(n);
-                                         },
-                                         [] { return false; }}};
+                                         }}};
 };
 
 TEST_F(SensorLinkTest, ReadingIntervalPeriods) {
