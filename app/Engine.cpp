@@ -17,20 +17,35 @@ void EngineReadings::FileTabLogging(const std::string& reading, int n, int kind,
     engine_.logFiles.FileTabLogging(reading, n, kind, temperature);
 }
 
-void EngineReadings::ClearTemperatureLatches() { engine_.evaluator.ClearTemperatureLatches(); }
+void EngineReadings::ClearTemperatureLatches() {
+    engine_.evaluator.ClearTemperatureLatches();
+}
 
-void EngineReadings::ClearHumidityLatches() { engine_.evaluator.ClearHumidityLatches(); }
+void EngineReadings::ClearHumidityLatches() {
+    engine_.evaluator.ClearHumidityLatches();
+}
 
 Engine::Engine(EngineServices s)
     : services(s),
       prefs(Preferences::Defaults(s.applicationFolder)),
       model(s.dialogs, s.settings),
-      logFiles(LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, logSettings}),
+      logFiles(
+          LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, logSettings}),
       config(s.settings, s.machine, s.files, s.dialogs, s.clock, model, s.applicationFolder,
              s.configDirectory),
-      alerts(AlertDispatcher::Services{prefs, view, model, s.dialogs, s.journal, s.clock,
-                                       s.settings, s.sound, systemMail, smtp, pager,
-                                       [this] { ApplyPreferences(); }, {}}),
+      alerts(AlertDispatcher::Services{prefs,
+                                       view,
+                                       model,
+                                       s.dialogs,
+                                       s.journal,
+                                       s.clock,
+                                       s.settings,
+                                       s.sound,
+                                       systemMail,
+                                       smtp,
+                                       pager,
+                                       [this] { ApplyPreferences(); },
+                                       {}}),
       evaluator(ThresholdEvaluator::Services{
           prefs, view, model, alerts,
           [this](const std::string& code, const std::string& value) {
@@ -38,15 +53,30 @@ Engine::Engine(EngineServices s)
           },
           [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
       readings(*this),
-      link(SensorLink::Services{
-          s.loop, s.dialogs, s.journal, s.ports, model, view, linkSettings, readings, logFiles,
-          [this](const std::string& code, const std::string& value) {
-              config.AddJournalEntry(code, value);
-          },
-          [this](int n) {
-              model.DeleteEntry(n);
-              model.DeleteStoredDevice(n);
-          }}),
+      link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, linkSettings,
+                                readings, logFiles,
+                                [this](const std::string& code, const std::string& value) {
+                                    config.AddJournalEntry(code, value);
+                                },
+                                [this](int n) {
+                                    model.DeleteEntry(n);
+                                    model.DeleteStoredDevice(n);
+                                }}),
+      proximity(
+          ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
+          ProximityActions::Hooks{
+              [this](int kind) { evaluator.ProximityAlert(kind); },
+              {},
+              [this](int n) {
+                  for (PortGroup group : {PortGroup::Proximity, PortGroup::Distance}) {
+                      if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
+                          return port->DSRHolding();
+                      }
+                  }
+                  return false;
+              }}),
+      lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
+                                           evaluator, proximity, logFiles}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {
@@ -56,9 +86,26 @@ Engine::Engine(EngineServices s)
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };
     logFiles.sensorTimer = [this](int n, DeviceKind kind) -> Timer* {
-        const bool polled = kind == DeviceKind::Temperature || kind == DeviceKind::Humidity ||
-                            kind == DeviceKind::Combined;
-        return polled ? link.PollingTimer(n) : nullptr;
+        switch (kind) {
+            case DeviceKind::Temperature:
+            case DeviceKind::Humidity:
+            case DeviceKind::Combined:
+                return link.PollingTimer(n);
+            case DeviceKind::Water:
+                return lineState.WaterTimer(n);
+            default:
+                return nullptr;
+        }
+    };
+    link.startEventSensor = [this](int n, DeviceKind kind) {
+        if (kind == DeviceKind::Proximity || kind == DeviceKind::Water) {
+            lineState.Start(n, kind);
+        }
+    };
+    link.resetEventSensor = [this](int n, DeviceKind kind) {
+        if (kind == DeviceKind::Proximity || kind == DeviceKind::Water) {
+            lineState.Reset(n, kind);
+        }
     };
     logFiles.portOpen = [this](int n) {
         for (PortGroup group : {PortGroup::Polled, PortGroup::Water, PortGroup::Proximity,
@@ -83,10 +130,12 @@ void Engine::ApplyPreferences() {
     linkSettings.intervalInMinutes = prefs.MinOrSecs != "Sec";
     linkSettings.unit = prefs.ForC == "C" ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
     linkSettings.alertsDisabled = prefs.chkLocalMonitoring;
-    logSettings.logDirectory = prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
+    logSettings.logDirectory =
+        prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
     logSettings.closeFileAfterWrite = prefs.CloseFileAfterWrite;
     logSettings.maxFileSize = prefs.MaxFileSize;
     logSettings.hddTotalAmount = prefs.HDDTotalAmount;
+    proximity.ApplyDelayIntervals();
 }
 
 }  // namespace vigiltron

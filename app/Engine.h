@@ -4,6 +4,7 @@
 #include <string>
 
 #include "alerts/AlertDispatcher.h"
+#include "alerts/ProximityActions.h"
 #include "alerts/SoundPlayer.h"
 #include "alerts/ThresholdEvaluator.h"
 #include "alerts/UnconfiguredTransports.h"
@@ -18,6 +19,7 @@
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
 #include "core/Journal.h"
+#include "core/LineStateSensors.h"
 #include "core/SensorLink.h"
 #include "core/SerialPort.h"
 #include "core/SystemActions.h"
@@ -86,6 +88,8 @@ public:
     ThresholdEvaluator evaluator;
     EngineReadings readings;
     SensorLink link;
+    ProximityActions proximity;
+    LineStateSensors lineState;
     Startup startup;
 };
 
