@@ -20,11 +20,11 @@
 #include "platform/FileStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
-#include "platform/QtSoundPlayer.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
+#include "platform/QtSoundPlayer.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
@@ -262,6 +262,11 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                 QCoreApplication::quit();
             }
         };
+        commands.clearLocalLog = [&engine](Tab tab, int slot) {
+            engine.logFiles.ClearLocalLog(tab, slot);
+        };
+        commands.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
+        commands.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };
         commands.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };
         commands.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
         commands.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };

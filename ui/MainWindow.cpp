@@ -14,7 +14,8 @@ namespace vigiltron {
 namespace {
 
 // The sensor tabs, in the order they follow the Summary tab.
-constexpr Tab kSensorTabs[] = {Tab::Temperature, Tab::Humidity};
+constexpr Tab kSensorTabs[] = {Tab::Temperature, Tab::Humidity,      Tab::Proximity,
+                               Tab::Water,       Tab::Accelerometer, Tab::Distance};
 
 }  // namespace
 
@@ -27,7 +28,8 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
     summary_ = new SummaryTab(view_, commands_.connectAll, commands_.toggleConnect, tabs_);
     tabs_->addTab(summary_, QStringLiteral("Summary"));
     for (Tab tab : kSensorTabs) {
-        auto* page = new SensorTab(view_, tab, commands_.clearHighLow, tabs_);
+        auto* page =
+            new SensorTab(view_, tab, commands_.clearHighLow, tabs_, commands_.clearLocalLog);
         tabs_->addTab(page, QString::fromStdString(TabName(tab)));
         sensorTabs_.push_back(page);
     }
@@ -74,8 +76,8 @@ void MainWindow::BuildMenus() {
     });
     removeFromStartupAction_ =
         addCommand(QStringLiteral("Remove from System Startup"), commands_.removeFromStartup);
-    regCleanAction_ = addCommand(QStringLiteral("Clean Out Registry Settings"),
-                                 commands_.registryCleanOut);
+    regCleanAction_ =
+        addCommand(QStringLiteral("Clean Out Registry Settings"), commands_.registryCleanOut);
     file->addSeparator();
     exitAction_ = file->addAction(QStringLiteral("Exit"));
     exitAction_->setObjectName(QStringLiteral("exit"));
@@ -84,6 +86,17 @@ void MainWindow::BuildMenus() {
             commands_.exitRequested();
         }
     });
+
+    QMenu* logs = menuBar()->addMenu(QStringLiteral("&Logs"));
+    for (const auto& [caption, command] :
+         {std::pair{QStringLiteral("&Set Log File Directory"), commands_.setLogFileDirectory},
+          std::pair{QStringLiteral("&Open Log Files"), commands_.openLogFiles}}) {
+        connect(logs->addAction(caption), &QAction::triggered, this, [command] {
+            if (command) {
+                command();
+            }
+        });
+    }
 
     QMenu* sensors = menuBar()->addMenu(QStringLiteral("&Sensors"));
     connectAllAction_ = sensors->addAction(QStringLiteral("Connect All"));

@@ -14,6 +14,10 @@ struct MainWindowCommands {
     std::function<void(int)> toggleConnect;
     // The "Reset" command of a slot 1..4 on the Temperature or Humidity tab.
     std::function<void(Tab, int)> clearHighLow;
+    // "Clear Local Log" of a slot's on-screen view; the log-directory commands.
+    std::function<void(Tab, int)> clearLocalLog;
+    std::function<void()> setLogFileDirectory;
+    std::function<void()> openLogFiles;
     // The File menu's "Exit": the program asks and closes the window itself.
     std::function<void()> exitRequested;
     // File menu: "Save Preferences to file", "Place in System Startup" (ticked or not), the

@@ -26,8 +26,12 @@ QString JoinLines(const std::deque<std::string>& lines) {
 }  // namespace
 
 SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-                     QWidget* parent)
-    : QWidget(parent), view_(view), tab_(tab), clearHighLow_(std::move(clearHighLow)) {
+                     QWidget* parent, std::function<void(Tab, int)> clearLocalLog)
+    : QWidget(parent),
+      view_(view),
+      tab_(tab),
+      clearHighLow_(std::move(clearHighLow)),
+      clearLocalLog_(std::move(clearLocalLog)) {
     setObjectName(QString::fromStdString(TabName(tab)));
     auto* outer = new QVBoxLayout(this);
 
@@ -78,6 +82,14 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
         w.log->setReadOnly(true);
         w.log->setLineWrapMode(QPlainTextEdit::NoWrap);
         panelLayout->addWidget(w.log, 1);
+        w.clearLog = new QPushButton(QStringLiteral("Clear Local Log"), w.panel);
+        w.clearLog->setObjectName(QStringLiteral("clearLog") + suffix);
+        connect(w.clearLog, &QPushButton::clicked, this, [this, s] {
+            if (clearLocalLog_) {
+                clearLocalLog_(tab_, s);
+            }
+        });
+        panelLayout->addWidget(w.clearLog, 0, Qt::AlignRight);
 
         grid->addWidget(w.panel, (s - 1) / 2, (s - 1) % 2);
     }
@@ -139,6 +151,11 @@ QLabel* SensorTab::HighestLabel(int slot) const {
 QLabel* SensorTab::LowestLabel(int slot) const {
     const SlotWidgets* w = SlotAt(slot);
     return w ? w->lowest : nullptr;
+}
+
+QPushButton* SensorTab::ClearLogButton(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->clearLog : nullptr;
 }
 
 QPushButton* SensorTab::ResetButton(int slot) const {

@@ -24,7 +24,7 @@ class SensorTab : public QWidget {
 public:
     // The view model must outlive the tab.
     SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, std::function<void(Tab, int)> clearLocalLog = {});
     ~SensorTab() override;
 
     Tab Kind() const { return tab_; }
@@ -40,6 +40,7 @@ public:
     QLabel* HighestLabel(int slot) const;
     QLabel* LowestLabel(int slot) const;
     QPushButton* ResetButton(int slot) const;
+    QPushButton* ClearLogButton(int slot) const;
     QPlainTextEdit* LogView(int slot) const;
 
 private:
@@ -51,6 +52,7 @@ private:
         QLabel* lowest = nullptr;
         QPushButton* reset = nullptr;
         QPlainTextEdit* log = nullptr;
+        QPushButton* clearLog = nullptr;
         // The lines the log view was last filled with, so an unchanged log is not re-laid out.
         std::deque<std::string> shownLog;
     };
@@ -61,6 +63,7 @@ private:
     const ViewModel& view_;
     Tab tab_;
     std::function<void(Tab, int)> clearHighLow_;
+    std::function<void(Tab, int)> clearLocalLog_;
     QLabel* notice_ = nullptr;
     std::array<SlotWidgets, 5> slots_;  // 1..4; 0 unused
 };

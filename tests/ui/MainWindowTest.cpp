@@ -38,6 +38,7 @@ struct Recorded {
     int connectAll = 0;
     std::vector<int> toggled;
     std::vector<std::pair<Tab, int>> cleared;
+    std::vector<std::pair<Tab, int>> logsCleared;
     int exits = 0;
 };
 
@@ -49,6 +50,9 @@ protected:
         commands.toggleConnect = [this](int n) { calls.toggled.push_back(n); };
         commands.clearHighLow = [this](Tab tab, int slot) {
             calls.cleared.emplace_back(tab, slot);
+        };
+        commands.clearLocalLog = [this](Tab tab, int slot) {
+            calls.logsCleared.emplace_back(tab, slot);
         };
         commands.exitRequested = [this] { ++calls.exits; };
         window = std::make_unique<MainWindow>(view, std::move(commands));
@@ -211,6 +215,19 @@ TEST_F(MainWindowTest, ResetForwardsTheTabAndSlot) {
     ASSERT_EQ(calls.cleared.size(), 2u);
     EXPECT_EQ(calls.cleared[0], std::make_pair(Tab::Humidity, 2));
     EXPECT_EQ(calls.cleared[1], std::make_pair(Tab::Temperature, 4));
+}
+
+TEST_F(MainWindowTest, EverySensorTabClearsItsSlotsLocalLog) {
+    for (Tab tab : kAllTabs) {
+        ASSERT_NE(window->SensorTabFor(tab), nullptr) << TabName(tab);
+        view.Slot(tab, 3).visible = true;
+    }
+    view.Changed();
+    Pump();
+    window->Tabs()->setCurrentWidget(&TabOf(Tab::Water));
+    QTest::mouseClick(TabOf(Tab::Water).ClearLogButton(3), Qt::LeftButton);
+    EXPECT_EQ(calls.logsCleared, (std::vector<std::pair<Tab, int>>{{Tab::Water, 3}}));
+    EXPECT_TRUE(calls.cleared.empty());  // not the highest/lowest reset
 }
 
 TEST_F(MainWindowTest, ConnectAllFollowsTheViewModelAndForwardsTheCommand) {
