@@ -77,6 +77,8 @@ Engine::Engine(EngineServices s)
               }}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
                                            evaluator, proximity, logFiles}),
+      streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs,
+                                           s.settings, link, evaluator, proximity, logFiles}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {
@@ -98,12 +100,16 @@ Engine::Engine(EngineServices s)
         }
     };
     link.startEventSensor = [this](int n, DeviceKind kind) {
-        if (kind == DeviceKind::Proximity || kind == DeviceKind::Water) {
+        if (kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance) {
+            streaming.Start(n, kind);
+        } else {
             lineState.Start(n, kind);
         }
     };
     link.resetEventSensor = [this](int n, DeviceKind kind) {
-        if (kind == DeviceKind::Proximity || kind == DeviceKind::Water) {
+        if (kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance) {
+            streaming.Reset(n, kind);
+        } else {
             lineState.Reset(n, kind);
         }
     };

@@ -22,6 +22,7 @@
 #include "core/LineStateSensors.h"
 #include "core/SensorLink.h"
 #include "core/SerialPort.h"
+#include "core/StreamingSensors.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
@@ -90,6 +91,8 @@ public:
     SensorLink link;
     ProximityActions proximity;
     LineStateSensors lineState;
+    // Declared after `link`: it takes its handlers off the link's ports when destroyed.
+    StreamingSensors streaming;
     Startup startup;
 };
 

@@ -44,6 +44,10 @@ struct TabSlotView {
     bool highLowVisible = false;
     // The slot's on-screen log view, newest line first.
     std::deque<std::string> log;
+    // Accelerometer and distance slots: the caption of the mode button, which names the mode it
+    // switches to ("Set to Monitor 'bump'" / "Stop monitoring", "Set to Proximity mode" / "Set to
+    // Distance mode").
+    std::string modeCaption;
 };
 
 struct TabView {
@@ -72,6 +76,18 @@ struct EntryCommands {
     bool connectEnabled = false;
     bool connectVisible = true;
     bool deleteEnabled = true;
+    // Accelerometer and distance entries: their mode as the setup window mirrors it and the
+    // captions of the Summary pop-up menu's items for them.
+    struct StreamingModeView {
+        bool binaryMode = false;       // the setup window's binary-mode switch (event mode)
+        std::string modeMarker = "0";  // "1" while the sensor is in its event mode
+        std::string bumpMenuCaption = "Set to Bump mode";
+        std::string proximityMenuCaption = "Set to Proximity mode";
+        // "Set Proximity Notifications" and "Set Sensitivity" of a distance sensor.
+        bool proximityMenusEnabled = false;
+        // "Connect This Sensor" once a mode change found the port closed; empty otherwise.
+        std::string connectMenuCaption;
+    } streaming;
 };
 
 // Everything the program shows, as plain data. The engine changes it and calls Changed(); the
