@@ -265,6 +265,26 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         commands.clearLocalLog = [&engine](Tab tab, int slot) {
             engine.logFiles.ClearLocalLog(tab, slot);
         };
+        commands.slotButton = [&engine](Tab tab, int slot, SlotButton button) {
+            StreamingSensors& sensors = engine.streaming;
+            const bool accelerometer = tab == Tab::Accelerometer;
+            switch (button) {
+                case SlotButton::Mode:
+                    accelerometer ? sensors.cmdSetToBump_Click(slot)
+                                  : sensors.cmdSetToProximityMode_Click(slot);
+                    break;
+                case SlotButton::Sensitivity:
+                    accelerometer ? sensors.cmdSetBumpSens_Click(slot)
+                                  : sensors.cmdSensD_Click(slot);
+                    break;
+                case SlotButton::Calibrate:
+                    sensors.cmdCalibrate_Click(slot);
+                    break;
+                case SlotButton::DPlus:
+                    sensors.cmdDPlus_Click(slot);
+                    break;
+            }
+        };
         commands.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
         commands.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };
         commands.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };

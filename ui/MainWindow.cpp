@@ -28,8 +28,8 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
     summary_ = new SummaryTab(view_, commands_.connectAll, commands_.toggleConnect, tabs_);
     tabs_->addTab(summary_, QStringLiteral("Summary"));
     for (Tab tab : kSensorTabs) {
-        auto* page =
-            new SensorTab(view_, tab, commands_.clearHighLow, tabs_, commands_.clearLocalLog);
+        auto* page = new SensorTab(view_, tab, commands_.clearHighLow, tabs_,
+                                   commands_.clearLocalLog, commands_.slotButton);
         tabs_->addTab(page, QString::fromStdString(TabName(tab)));
         sensorTabs_.push_back(page);
     }

@@ -8,6 +8,9 @@ namespace vigiltron {
 
 // What the main window asks of the program. The window only forwards the user's commands; the
 // program decides what they do. An empty function makes the command do nothing.
+// The buttons of an accelerometer or distance slot.
+enum class SlotButton { Mode, Sensitivity, Calibrate, DPlus };
+
 struct MainWindowCommands {
     std::function<void()> connectAll;
     // Connects or disconnects the entry at a setup index 1..10 (its connect command's toggle).
@@ -16,6 +19,8 @@ struct MainWindowCommands {
     std::function<void(Tab, int)> clearHighLow;
     // "Clear Local Log" of a slot's on-screen view; the log-directory commands.
     std::function<void(Tab, int)> clearLocalLog;
+    // A button of an accelerometer or distance slot 1..4.
+    std::function<void(Tab, int, SlotButton)> slotButton;
     std::function<void()> setLogFileDirectory;
     std::function<void()> openLogFiles;
     // The File menu's "Exit": the program asks and closes the window itself.

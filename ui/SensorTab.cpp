@@ -26,12 +26,14 @@ QString JoinLines(const std::deque<std::string>& lines) {
 }  // namespace
 
 SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-                     QWidget* parent, std::function<void(Tab, int)> clearLocalLog)
+                     QWidget* parent, std::function<void(Tab, int)> clearLocalLog,
+                     std::function<void(Tab, int, SlotButton)> slotButton)
     : QWidget(parent),
       view_(view),
       tab_(tab),
       clearHighLow_(std::move(clearHighLow)),
-      clearLocalLog_(std::move(clearLocalLog)) {
+      clearLocalLog_(std::move(clearLocalLog)),
+      slotButton_(std::move(slotButton)) {
     setObjectName(QString::fromStdString(TabName(tab)));
     auto* outer = new QVBoxLayout(this);
 
@@ -75,6 +77,28 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
             highLow->addStretch(1);
             highLow->addWidget(w.reset);
             panelLayout->addLayout(highLow);
+        }
+
+        if (tab_ == Tab::Accelerometer || tab_ == Tab::Distance) {
+            auto* row = new QHBoxLayout;
+            const bool accelerometer = tab_ == Tab::Accelerometer;
+            const std::pair<SlotButton, QString> buttons[] = {
+                {SlotButton::Mode, QString()},
+                {SlotButton::Sensitivity, QStringLiteral("Sensitivity")},
+                {accelerometer ? SlotButton::Calibrate : SlotButton::DPlus,
+                 accelerometer ? QStringLiteral("Calibrate") : QStringLiteral("D+<CR>")}};
+            for (const auto& [which, caption] : buttons) {
+                auto* button = new QPushButton(caption, w.panel);
+                connect(button, &QPushButton::clicked, this, [this, s, which = which] {
+                    if (slotButton_) {
+                        slotButton_(tab_, s, which);
+                    }
+                });
+                w.buttons[std::size_t(which)] = button;
+                row->addWidget(button);
+            }
+            row->addStretch(1);
+            panelLayout->addLayout(row);
         }
 
         w.log = new QPlainTextEdit(w.panel);
@@ -124,6 +148,9 @@ void SensorTab::RenderSlot(SlotWidgets& w, const TabSlotView& data) {
         w.highest->setText(QString::fromStdString(data.highest));
         w.lowest->setText(QString::fromStdString(data.lowest));
     }
+    if (QPushButton* mode = w.buttons[std::size_t(SlotButton::Mode)]) {
+        mode->setText(QString::fromStdString(data.modeCaption));
+    }
     if (w.shownLog != data.log) {
         // Newest line first, so the view starts at the top.
         w.log->setPlainText(JoinLines(data.log));
@@ -151,6 +178,11 @@ QLabel* SensorTab::HighestLabel(int slot) const {
 QLabel* SensorTab::LowestLabel(int slot) const {
     const SlotWidgets* w = SlotAt(slot);
     return w ? w->lowest : nullptr;
+}
+
+QPushButton* SensorTab::SlotButtonOf(int slot, SlotButton button) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->buttons[std::size_t(button)] : nullptr;
 }
 
 QPushButton* SensorTab::ClearLogButton(int slot) const {

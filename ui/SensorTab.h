@@ -8,6 +8,7 @@
 
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
+#include "ui/MainWindowCommands.h"
 
 class QGroupBox;
 class QLabel;
@@ -24,7 +25,8 @@ class SensorTab : public QWidget {
 public:
     // The view model must outlive the tab.
     SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-              QWidget* parent = nullptr, std::function<void(Tab, int)> clearLocalLog = {});
+              QWidget* parent = nullptr, std::function<void(Tab, int)> clearLocalLog = {},
+              std::function<void(Tab, int, SlotButton)> slotButton = {});
     ~SensorTab() override;
 
     Tab Kind() const { return tab_; }
@@ -41,6 +43,9 @@ public:
     QLabel* LowestLabel(int slot) const;
     QPushButton* ResetButton(int slot) const;
     QPushButton* ClearLogButton(int slot) const;
+    // Accelerometer and distance slots: mode, sensitivity, calibrate (accelerometer) and the
+    // "D+<CR>" test (distance). Nothing for other tabs.
+    QPushButton* SlotButtonOf(int slot, SlotButton button) const;
     QPlainTextEdit* LogView(int slot) const;
 
 private:
@@ -53,6 +58,7 @@ private:
         QPushButton* reset = nullptr;
         QPlainTextEdit* log = nullptr;
         QPushButton* clearLog = nullptr;
+        std::array<QPushButton*, 4> buttons{};  // by SlotButton
         // The lines the log view was last filled with, so an unchanged log is not re-laid out.
         std::deque<std::string> shownLog;
     };
@@ -64,6 +70,7 @@ private:
     Tab tab_;
     std::function<void(Tab, int)> clearHighLow_;
     std::function<void(Tab, int)> clearLocalLog_;
+    std::function<void(Tab, int, SlotButton)> slotButton_;
     QLabel* notice_ = nullptr;
     std::array<SlotWidgets, 5> slots_;  // 1..4; 0 unused
 };

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
 #include "ui/ViewStyle.h"
@@ -39,6 +41,7 @@ struct Recorded {
     std::vector<int> toggled;
     std::vector<std::pair<Tab, int>> cleared;
     std::vector<std::pair<Tab, int>> logsCleared;
+    std::vector<std::tuple<Tab, int, SlotButton>> slotButtons;
     int exits = 0;
 };
 
@@ -53,6 +56,9 @@ protected:
         };
         commands.clearLocalLog = [this](Tab tab, int slot) {
             calls.logsCleared.emplace_back(tab, slot);
+        };
+        commands.slotButton = [this](Tab tab, int slot, SlotButton button) {
+            calls.slotButtons.emplace_back(tab, slot, button);
         };
         commands.exitRequested = [this] { ++calls.exits; };
         window = std::make_unique<MainWindow>(view, std::move(commands));
@@ -228,6 +234,27 @@ TEST_F(MainWindowTest, EverySensorTabClearsItsSlotsLocalLog) {
     QTest::mouseClick(TabOf(Tab::Water).ClearLogButton(3), Qt::LeftButton);
     EXPECT_EQ(calls.logsCleared, (std::vector<std::pair<Tab, int>>{{Tab::Water, 3}}));
     EXPECT_TRUE(calls.cleared.empty());  // not the highest/lowest reset
+}
+
+TEST_F(MainWindowTest, StreamingSlotButtonsShowTheModeCaptionAndForward) {
+    view.Slot(Tab::Accelerometer, 2).visible = true;
+    view.Slot(Tab::Accelerometer, 2).modeCaption = "Stop monitoring";
+    view.Slot(Tab::Distance, 1).visible = true;
+    view.Changed();
+    Pump();
+    SensorTab& accelerometer = TabOf(Tab::Accelerometer);
+    EXPECT_EQ(accelerometer.SlotButtonOf(2, SlotButton::Mode)->text(), "Stop monitoring");
+    EXPECT_EQ(accelerometer.SlotButtonOf(2, SlotButton::DPlus), nullptr);
+    EXPECT_EQ(TabOf(Tab::Distance).SlotButtonOf(1, SlotButton::Calibrate), nullptr);
+    EXPECT_EQ(TabOf(Tab::Water).SlotButtonOf(1, SlotButton::Mode), nullptr);
+
+    window->Tabs()->setCurrentWidget(&accelerometer);
+    QTest::mouseClick(accelerometer.SlotButtonOf(2, SlotButton::Calibrate), Qt::LeftButton);
+    window->Tabs()->setCurrentWidget(&TabOf(Tab::Distance));
+    QTest::mouseClick(TabOf(Tab::Distance).SlotButtonOf(1, SlotButton::DPlus), Qt::LeftButton);
+    EXPECT_EQ(calls.slotButtons, (std::vector<std::tuple<Tab, int, SlotButton>>{
+                                     {Tab::Accelerometer, 2, SlotButton::Calibrate},
+                                     {Tab::Distance, 1, SlotButton::DPlus}}));
 }
 
 TEST_F(MainWindowTest, ConnectAllFollowsTheViewModelAndForwardsTheCommand) {
