@@ -43,6 +43,9 @@ void LineStateSensors::Start(int n, DeviceKind kind) {
     }
     if (kind == DeviceKind::Proximity) {
         port->SetOnComm([this, n](CommEvent event) { MSCommP_OnComm(n, event); });
+        // Connected and waiting for its first change: no longer "OFF".
+        s_.view.Row(n).reading = port->DSRHolding() ? "Event" : " ";
+        s_.view.Changed();
     } else if (kind == DeviceKind::Water) {
         port->SetOnComm([this, n](CommEvent event) { MSCommW_OnComm(n, event); });
         waterTimers_[n]->SetEnabled(true);

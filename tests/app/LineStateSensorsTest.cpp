@@ -87,6 +87,7 @@ TEST_F(LineStateSensorsTest, ShortPresenceIsLoggedButLaunchesNothing) {
     settings.SaveSetting("Program Setup", "DelayEventUp", "5");
     Engine& e = Start();
     ASSERT_TRUE(e.model.Entry(1)->IsConnected());
+    EXPECT_EQ(e.view.Row(1).reading, " ");
 
     proximity->SetPresent(true);
     loop.RunFor(100ms);
