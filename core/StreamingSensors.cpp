@@ -852,6 +852,18 @@ void StreamingSensors::mnuPopUpSetToBinaryMode_Click(int n) {
     }
 }
 
+bool StreamingSensors::SendEventModeOn(SerialPort& port) {
+    try {
+        Send(port, "E");
+        Wait(port, kCommandPause);
+        Send(port, "\r");
+        Wait(port, kEventModeSettle);
+        return true;
+    } catch (const PortGone&) {
+        return false;
+    }
+}
+
 void StreamingSensors::StartInBumpMode(int n) {
     SerialPort* port = OpenPort(n, DeviceKind::Accelerometer);
     DeviceRecord* record = s_.model.Entry(n);
@@ -862,12 +874,7 @@ void StreamingSensors::StartInBumpMode(int n) {
     if (!exchange.Acquired()) {
         return;
     }
-    try {
-        Send(*port, "E");
-        Wait(*port, kCommandPause);
-        Send(*port, "\r");
-        Wait(*port, kEventModeSettle);
-    } catch (const PortGone&) {
+    if (!SendEventModeOn(*port)) {
         return;
     }
     SummaryRow& row = s_.view.Row(n);
@@ -1021,12 +1028,7 @@ void StreamingSensors::StartInProximityMode(int n) {
     if (!exchange.Acquired()) {
         return;
     }
-    try {
-        Send(*port, "E");
-        Wait(*port, kCommandPause);
-        Send(*port, "\r");
-        Wait(*port, kEventModeSettle);
-    } catch (const PortGone&) {
+    if (!SendEventModeOn(*port)) {
         return;
     }
     SummaryRow& row = s_.view.Row(n);

@@ -145,6 +145,8 @@ public:
     bool CommandUnderWay(int n) const;
 
 private:
+    // "E", a pause, CR, and time to settle in the event mode; false when the port went away.
+    bool SendEventModeOn(SerialPort& port);
     struct Entry;
     class Exchange;
     enum class Via { Button, Menu, Connection };
