@@ -244,7 +244,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
-        viewJournal = std::make_unique<ViewJournal>(engine.view, *journal);
+        viewJournal = std::make_unique<ViewJournal>(engine.view, *journal, *loop);
     }
 
 #ifdef VIGILTRON_WITH_UI

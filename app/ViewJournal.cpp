@@ -2,12 +2,18 @@
 
 namespace vigiltron {
 
-ViewJournal::ViewJournal(ViewModel& view, Journal& journal)
-    : view_(view), journal_(journal), title_(view.mainTitle) {
-    view_.Subscribe([this] { Compare(); });
+ViewJournal::ViewJournal(ViewModel& view, Journal& journal, EventLoop& loop)
+    : view_(view), journal_(journal), loop_(loop), title_(view.mainTitle) {
+    view_.Subscribe([this] {
+        if (!comparePending_) {
+            comparePending_ = true;
+            loop_.Post([this] { Compare(); });
+        }
+    });
 }
 
 void ViewJournal::Compare() {
+    comparePending_ = false;
     for (int n = 1; n <= 10; ++n) {
         const SummaryRow& row = view_.Row(n);
         if (row.status != statuses_[n]) {
