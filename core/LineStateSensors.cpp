@@ -62,11 +62,7 @@ void LineStateSensors::Reset(int n, DeviceKind kind) {
 }
 
 bool LineStateSensors::Sort(CommEvent event, CommEvent wanted) {
-    if (const auto message = CommErrorMessage(event)) {
-        s_.dialogs.ShowMessage(*message, MessageIcon::Exclamation, true);
-        return false;
-    }
-    return event == wanted;
+    return !ShowCommError(s_.dialogs, event) && event == wanted;
 }
 
 void LineStateSensors::MSCommP_OnComm(int n, CommEvent event) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <vector>
 
+#include "core/Dialogs.h"
+
 namespace vigiltron {
 
 std::optional<std::string> CommErrorMessage(CommEvent event) {
@@ -20,6 +22,14 @@ std::optional<std::string> CommErrorMessage(CommEvent event) {
         default:
             return std::nullopt;
     }
+}
+
+bool ShowCommError(Dialogs& dialogs, CommEvent event) {
+    const auto message = CommErrorMessage(event);
+    if (message) {
+        dialogs.ShowMessage(*message, MessageIcon::Exclamation, true);
+    }
+    return message.has_value();
 }
 
 namespace {

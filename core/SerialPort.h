@@ -32,9 +32,14 @@ enum class CommEvent : int {
     DeviceLost = 1100,
 };
 
+class Dialogs;
+
 // The message a receive handler shows for an error event, or nothing for events it ignores or
 // hands on to the kind's own handler.
 std::optional<std::string> CommErrorMessage(CommEvent event);
+
+// Shows the system-modal message of an error event. True when `event` was one.
+bool ShowCommError(Dialogs& dialogs, CommEvent event);
 
 enum class Parity { None, Odd, Even, Mark, Space };
 

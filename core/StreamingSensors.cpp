@@ -345,18 +345,18 @@ void StreamingSensors::Reset(int n, DeviceKind kind) {
 
 // ---- Port events ----
 
-bool StreamingSensors::SortEvent(CommEvent event) {
-    if (const auto message = CommErrorMessage(event)) {
-        s_.dialogs.ShowMessage(*message, MessageIcon::Exclamation, true);
-        return false;
-    }
-    return true;
+void StreamingSensors::MSCommA_OnComm(int n, CommEvent event) {
+    OnPortEvent(n, event, DeviceKind::Accelerometer);
 }
 
-void StreamingSensors::MSCommA_OnComm(int n, CommEvent event) {
+void StreamingSensors::MSCommD_OnComm(int n, CommEvent event) {
+    OnPortEvent(n, event, DeviceKind::Distance);
+}
+
+void StreamingSensors::OnPortEvent(int n, CommEvent event, DeviceKind kind) {
     try {
         const Entry* e = At(n);
-        if (e == nullptr || !e->active || !SortEvent(event)) {
+        if (e == nullptr || !e->active || ShowCommError(s_.dialogs, event)) {
             return;
         }
         switch (event) {
@@ -364,12 +364,14 @@ void StreamingSensors::MSCommA_OnComm(int n, CommEvent event) {
                 if (e->exchange) {
                     // Handled when the command is done, in the mode it set.
                     At(n)->lineDeferred = true;
-                } else {
+                } else if (kind == DeviceKind::Accelerometer) {
                     BumpLineChanged(n);
+                } else {
+                    DistanceLineChanged(n);
                 }
                 break;
             case CommEvent::Receive:
-                Received(n, DeviceKind::Accelerometer);
+                Received(n, kind);
                 break;
             case CommEvent::DeviceLost:
                 PortLost(n);
@@ -379,34 +381,6 @@ void StreamingSensors::MSCommA_OnComm(int n, CommEvent event) {
         }
     } catch (...) {
         // A fault ends the handler; the next event is handled normally.
-    }
-}
-
-void StreamingSensors::MSCommD_OnComm(int n, CommEvent event) {
-    try {
-        const Entry* e = At(n);
-        if (e == nullptr || !e->active || !SortEvent(event)) {
-            return;
-        }
-        switch (event) {
-            case CommEvent::DsrChange:
-                if (e->exchange) {
-                    // Handled when the command is done, in the mode it set.
-                    At(n)->lineDeferred = true;
-                } else {
-                    DistanceLineChanged(n);
-                }
-                break;
-            case CommEvent::Receive:
-                Received(n, DeviceKind::Distance);
-                break;
-            case CommEvent::DeviceLost:
-                PortLost(n);
-                break;
-            default:
-                break;
-        }
-    } catch (...) {
     }
 }
 

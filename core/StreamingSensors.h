@@ -145,6 +145,8 @@ public:
     bool CommandUnderWay(int n) const;
 
 private:
+    // The two port handlers differ only in what a DSR change means.
+    void OnPortEvent(int n, CommEvent event, DeviceKind kind);
     // "E", a pause, CR, and time to settle in the event mode; false when the port went away.
     bool SendEventModeOn(SerialPort& port);
     struct Entry;
@@ -161,8 +163,6 @@ private:
     int SetupIndexInSlot(Tab tab, int slot) const;
     int SlotOf(int n, Tab tab) const;
 
-    // Port events.
-    bool SortEvent(CommEvent event);
     void Received(int n, DeviceKind kind);
     void Ingest(int n, DeviceKind kind, std::string_view bytes);
     void AccelerometerLine(int n, const std::string& line);
