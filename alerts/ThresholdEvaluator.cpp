@@ -34,21 +34,6 @@ void SetStatus(SummaryRow& row, const std::string& text, TextColour colour, int 
     row.statusFontSize = fontSize;
 }
 
-// Whether a reading text starts with a number (after blanks and a sign), as a distance does.
-bool StartsWithNumber(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') {
-        ++i;
-    }
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-    }
-    return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
-}
-
 struct TiltRule {
     const char* name;
     const char* statusText;
@@ -349,7 +334,7 @@ void ThresholdEvaluator::ChkDistance(const std::string& reading, int n, int slot
     } catch (...) {
     }
     // A line that carries no distance (the sensor's "OK" acknowledgement) is not a reading of 0.
-    if (!StartsWithNumber(reading)) {
+    if (!StartsWithReading(reading)) {
         return;
     }
     const double value = LeadingNumber(reading);

@@ -57,6 +57,20 @@ double LeadingNumber(std::string_view text) {
     return std::isfinite(value) ? value : 0.0;
 }
 
+bool StartsWithReading(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+    }
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
 std::string PlainDecimal(double value) {
     if (!std::isfinite(value) || value == 0.0) {
         return "0";

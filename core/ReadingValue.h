@@ -10,6 +10,10 @@ namespace vigiltron {
 // gives 0. This is how a sensor's reply and any reading text are read as numbers.
 double LeadingNumber(std::string_view text);
 
+// Whether `text` starts with a number (after blanks, a sign and a decimal point): a reading, not
+// a word such as "OK" that would read as 0.
+bool StartsWithReading(std::string_view text);
+
 // `value` as the shortest plain decimal text that reads back as the same number ("72.5", "-3",
 // "0.001"), never in exponent form.
 std::string PlainDecimal(double value);

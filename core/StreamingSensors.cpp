@@ -68,20 +68,6 @@ TiltTexts SplitTilt(std::string_view line) {
     return {std::string(line.substr(0, blank + 1)), std::string(line.substr(blank + 1))};
 }
 
-bool StartsWithReading(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') {
-        ++i;
-    }
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-    }
-    return i < text.size() && text[i] >= '0' && text[i] <= '9';
-}
-
 int SensitivityDigit(std::string_view entry) {
     std::string_view digits = Trimmed(entry);
     if (digits.empty()) {

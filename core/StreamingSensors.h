@@ -33,10 +33,6 @@ struct TiltTexts {
 };
 TiltTexts SplitTilt(std::string_view line);
 
-// Whether a text starts with a number (after blanks, a sign and a decimal point), as a reading
-// does; "OK", junk and empty texts do not.
-bool StartsWithReading(std::string_view text);
-
 // Whether a context-menu sensitivity entry is a whole number from 1 to 9 (blanks around it
 // allowed); answers the digit, or 0 when it is not.
 int SensitivityDigit(std::string_view entry);

@@ -1,5 +1,7 @@
 #include "core/StreamingSensors.h"
 
+#include "core/ReadingValue.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
