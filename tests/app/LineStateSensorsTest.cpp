@@ -2,20 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
-#include "app/Engine.h"
-#include "config/MachineSettings.h"
-#include "config/MemorySettingsTree.h"
-#include "config/MemoryTextFileStore.h"
-#include "sim/RecordingSystemActions.h"
-#include "sim/ScriptedDialogs.h"
-#include "sim/SimulatedPortFactory.h"
+#include "app/EngineTestRig.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
@@ -24,34 +15,15 @@ using namespace std::chrono_literals;
 
 // The whole engine with one proximity sensor on COM5 (entry 1) and one water sensor on COM6
 // (entry 2), connected at start-up.
-class LineStateSensorsTest : public ::testing::Test {
+class LineStateSensorsTest : public ::testing::Test, public EngineTestRig {
 protected:
-    LineStateSensorsTest() {
-        AddDevice(1, "Vigiltron/P (Proximity)", 5, "Door");
-        AddDevice(2, "Vigiltron/W (Water)", 6, "Basement");
+    LineStateSensorsTest() : EngineTestRig(LocalDateTime{2026, 12, 7, 21, 30, 0, 0}) {
+        SaveDevice(1, "Vigiltron/P (Proximity)", 5, "Door", true);
+        SaveDevice(2, "Vigiltron/W (Water)", 6, "Basement", true);
         settings.SaveSetting("Program Setup", "AutoConnect", "1");
         settings.SaveSetting("Program Setup", "chkOnScreenAlert6", "1");
         ports.Attach(5, proximity);
         ports.Attach(6, water);
-    }
-
-    void AddDevice(int n, const std::string& type, int port, const std::string& name) {
-        const std::string section = "PortConfig\\Devices\\" + std::to_string(n);
-        settings.SaveSetting(section, "DeviceType", type);
-        settings.SaveSetting(section, "DeviceName", name);
-        settings.SaveSetting(section, "Port", std::to_string(port));
-        settings.SaveSetting(section, "SubIndex", "1");
-        settings.SaveSetting(section, "TabLogging", "1");
-        settings.SaveSetting(section, "FileLogging", "1");
-        settings.SaveSetting("Program Setup", "TotalDevices", std::to_string(n));
-    }
-
-    Engine& Start() {
-        engine = std::make_unique<Engine>(
-            EngineServices{loop, clock, dialogs, journal, ports, settings, machine, files, system,
-                           sound, folder.path().toStdString(), folder.path().toStdString()});
-        engine->startup.Run({});
-        return *engine;
     }
 
     std::string FileOf(int n) {
@@ -61,22 +33,10 @@ protected:
         return text.str();
     }
 
-    QTemporaryDir folder;
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 21, 30, 0, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    FixedMachineSettings machine;
-    MemoryTextFileStore files;
-    RecordingSystemActions system;
-    SilentSoundPlayer sound;
     std::shared_ptr<SimulatedSensor> proximity =
         std::make_shared<SimulatedSensor>(loop, SensorKind::Proximity);
     std::shared_ptr<SimulatedSensor> water =
         std::make_shared<SimulatedSensor>(loop, SensorKind::Water);
-    std::unique_ptr<Engine> engine;
 };
 
 TEST_F(LineStateSensorsTest, ShortPresenceIsLoggedButLaunchesNothing) {

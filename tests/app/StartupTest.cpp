@@ -2,66 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-#include <memory>
-
-#include "app/Engine.h"
-#include "config/MachineSettings.h"
-#include "config/MemorySettingsTree.h"
-#include "config/MemoryTextFileStore.h"
-#include "sim/ScriptedDialogs.h"
-#include "sim/SimulatedPortFactory.h"
+#include "app/EngineTestRig.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
 
-struct RecordingSystemActions : SystemActions {
-    bool placed = false;
-    bool PlaceInStartup(std::string&) override { return placed = true; }
-    bool RemoveFromStartup(std::string&) override {
-        placed = false;
-        return true;
-    }
-    bool IsPlacedInStartup() const override { return placed; }
-};
-
-class StartupTest : public ::testing::Test {
+class StartupTest : public ::testing::Test, public EngineTestRig {
 protected:
-    void SaveDevice(int n, const std::string& type, int port, const std::string& name) {
-        const std::string section = "PortConfig\\Devices\\" + std::to_string(n);
-        settings.SaveSetting(section, "DeviceType", type);
-        settings.SaveSetting(section, "DeviceName", name);
-        settings.SaveSetting(section, "Port", std::to_string(port));
-        settings.SaveSetting(section, "SubIndex", "1");
-        settings.SaveSetting("Program Setup", "TotalDevices", std::to_string(n));
-    }
-
-    Engine& Start(const StartupSwitches& switches = {},
-                  const std::function<void(Engine&)>& beforeRun = nullptr) {
-        engine = std::make_unique<Engine>(EngineServices{
-            loop, clock, dialogs, journal, ports, settings, machine, files, system, sound,
-            folder.path().toStdString(), "/cfg"});
-        if (beforeRun) {
-            beforeRun(*engine);
-        }
-        engine->startup.Run(switches);
-        return *engine;
-    }
-
-    QTemporaryDir folder;
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 9, 0, 0, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    FixedMachineSettings machine;
-    MemoryTextFileStore files;
-    RecordingSystemActions system;
-    SilentSoundPlayer sound;
-    std::unique_ptr<Engine> engine;
+    StartupTest() : EngineTestRig(LocalDateTime{2026, 12, 7, 9, 0, 0, 0}) {}
 };
 
 TEST_F(StartupTest, FirstRunAsksToDetectDevices) {
@@ -142,11 +91,11 @@ TEST_F(StartupTest, AutoLogoutModeConfiguresOneDistanceSensor) {
 TEST_F(StartupTest, StartUpListExitAndCleanOut) {
     Engine& e = Start();
     e.startup.PlaceInSystemStartup(true);
-    EXPECT_TRUE(system.placed);
+    EXPECT_TRUE(system.IsPlacedInStartup());
     EXPECT_EQ(settings.GetSetting("Program Setup", "SavedState"), "1");
     EXPECT_EQ(settings.GetSetting("Program Setup", "chkPlaceInStartup"), "1");
     e.startup.PlaceInSystemStartup(false);
-    EXPECT_FALSE(system.placed);
+    EXPECT_FALSE(system.IsPlacedInStartup());
     EXPECT_EQ(settings.GetSetting("Program Setup", "SavedState"), "0");
 
     dialogs.QueueYesNo(false);
@@ -161,9 +110,9 @@ TEST_F(StartupTest, StartUpListExitAndCleanOut) {
     e.startup.RegistryCleanOut();
     EXPECT_EQ(settings.GetSetting("PortConfig\\Devices\\1", "DeviceType", "gone"), "gone");
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices", "gone"), "gone");
-    EXPECT_TRUE(dialogs.Saw(
-        "Success.  You must exit the program and restart.\n"
-        "You will be prompted to re-enter your sensor setup information."));
+    EXPECT_TRUE(
+        dialogs.Saw("Success.  You must exit the program and restart.\n"
+                    "You will be prompted to re-enter your sensor setup information."));
 }
 
 TEST_F(StartupTest, ShutDownClosesEveryPortAndFile) {
