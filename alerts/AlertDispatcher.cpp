@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "config/Preferences.h"
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 #include "core/Clock.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "config/Preferences.h"
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/MachineSettings.h"
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 #include "config/TextFileStore.h"
 #include "core/Clock.h"
 #include "core/DeviceModel.h"

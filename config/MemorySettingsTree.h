@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 

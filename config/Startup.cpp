@@ -7,11 +7,11 @@
 #include <system_error>
 
 #include "config/ConfigStore.h"
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
-#include "core/SensorLink.h"
+#include "core/SensorConnections.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
 

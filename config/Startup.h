@@ -11,7 +11,7 @@ class ConfigStore;
 class DeviceModel;
 class Dialogs;
 class Journal;
-class SensorLink;
+class SensorConnections;
 class SettingsTree;
 class SystemActions;
 class ViewModel;
@@ -37,7 +37,7 @@ public:
         ConfigStore& config;
         DeviceModel& model;
         ViewModel& view;
-        SensorLink& link;
+        SensorConnections& link;
         SystemActions& system;
         Preferences& prefs;
         // The writable application folder (logs, captures).

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 #include "core/Dialogs.h"
 
 namespace vigiltron {

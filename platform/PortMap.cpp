@@ -1,6 +1,6 @@
 #include "platform/PortMap.h"
 
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "config/SettingsTree.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 

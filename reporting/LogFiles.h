@@ -6,13 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "config/SettingsTree.h"
 #include "core/Clock.h"
 #include "core/DeviceKind.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
-#include "core/SensorLink.h"
+#include "core/SettingsTree.h"
 #include "core/Timer.h"
 #include "core/ViewModel.h"
 #include "reporting/DiskQuota.h"
@@ -31,7 +30,7 @@ std::string GetDateTimeStamp(const LocalDateTime& when);
 // File trouble (a full disk, a log directory that vanished or turned read-only) is reported once
 // and then waits quietly: readings, alerts and on-screen logs go on, every later line tries the
 // file again, and the first line that can be written again ends the trouble.
-class LogFiles : public SensorLogFiles {
+class LogFiles {
 public:
     // Program-wide preferences as the setup window keeps them (texts as entered).
     struct Settings {
@@ -54,7 +53,7 @@ public:
     };
 
     explicit LogFiles(Services services);
-    ~LogFiles() override;
+    ~LogFiles();
     LogFiles(const LogFiles&) = delete;
     LogFiles& operator=(const LogFiles&) = delete;
 
@@ -73,10 +72,10 @@ public:
     // Creates the first log file of entry n with its header. `suffix` is "" or, for the halves of
     // a combined sensor, "_Humid"/"_Temp". Returns an error description, empty on success;
     // "Path not found" when the log directory does not exist.
-    std::string OpenFirstFile(int n, const std::string& deviceName,
-                              const std::string& suffix) override;
-    void CloseFile(int n) override;
-    void ChooseLogDirectory() override { SetLogFileDirectory(); }
+    std::string OpenFirstFile(int n, const std::string& deviceName, const std::string& suffix);
+    void CloseFile(int n);
+    // Asks the user for the log directory (after a "Path not found").
+    void ChooseLogDirectory() { SetLogFileDirectory(); }
 
     // ---- Readings ----
     // Logs one polled reading on screen (TabLogging) and to the file (FileLogging, port open).

@@ -1,4 +1,4 @@
-#include "core/LineStateSensors.h"
+#include "sensors/LineStateSensors.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
 #include "core/Journal.h"
+#include "core/SensorConnections.h"
 #include "core/SensorProtocol.h"
 #include "core/SerialPort.h"
 #include "core/Timer.h"
@@ -17,6 +18,7 @@
 namespace vigiltron {
 
 class DeviceModel;
+class LogFiles;
 
 // The program-wide preferences the sensor link reads; owned by the configuration.
 struct LinkSettings {
@@ -41,26 +43,13 @@ public:
     virtual void ClearHumidityLatches() = 0;
 };
 
-// The per-sensor log files as connecting and disconnecting use them.
-class SensorLogFiles {
-public:
-    virtual ~SensorLogFiles() = default;
-    // Creates the first log file of entry n with its header. `suffix` is "" or, for the halves of
-    // a combined sensor, "_Humid"/"_Temp". Returns an error description, empty on success.
-    virtual std::string OpenFirstFile(int n, const std::string& deviceName,
-                                      const std::string& suffix) = 0;
-    virtual void CloseFile(int n) = 0;
-    // Asks the user for the log directory (after a "Path not found").
-    virtual void ChooseLogDirectory() = 0;
-};
-
 // The serial port groups of an entry; an entry uses the one of its kind.
 enum class PortGroup { Polled, Water, Proximity, Accelerometer, Distance };
 inline constexpr int kPortGroups = 5;
 
 // Connecting, disconnecting and polling of the configured sensors: ports, identification,
 // polling timers and the Summary rows, highest and lowest values of the polled kinds.
-class SensorLink {
+class SensorLink : public SensorConnections {
 public:
     struct Services {
         EventLoop& loop;
@@ -71,7 +60,7 @@ public:
         ViewModel& view;
         LinkSettings& settings;
         ReadingObserver& readings;
-        SensorLogFiles& logFiles;
+        LogFiles& logFiles;
         // Adds an entry to the error journal of the preferences file (code, value).
         std::function<void(const std::string&, const std::string&)> errorJournal;
         // Deletes entry n exactly as the user's delete command does.
@@ -79,11 +68,11 @@ public:
     };
 
     explicit SensorLink(Services services);
-    ~SensorLink();
+    ~SensorLink() override;
 
     // Polling.
     void StartPolling(int n);
-    void ApplyReadingInterval();
+    void ApplyReadingInterval() override;
     void Timer1_Timer(int n);
     void ClearHighLow(Tab tab, int slot);
     void ConvertHighLow(bool toFahrenheit);
@@ -91,13 +80,13 @@ public:
     // Connecting and disconnecting.
     void ConnectSensor(int n);
     void cmdConnectSensor_Click(int n);
-    void cmdConnectAll_Click();
+    void cmdConnectAll_Click() override;
     void DisconnectSensor(int n);
-    void cmdDisconnectSensor_Click(int n);
+    void cmdDisconnectSensor_Click(int n) override;
     // Shut-down: closes every open port of every entry.
-    void CloseAllPorts();
+    void CloseAllPorts() override;
     // Shows a configured entry in its tab slot(s) with its name as caption.
-    void ShowOnTab(int n);
+    void ShowOnTab(int n) override;
 
     // Hooks for the event-driven kinds (proximity, water, accelerometer, distance).
     std::function<void(int n, DeviceKind kind)> startEventSensor;

@@ -1,4 +1,4 @@
-#include "core/StreamingSensors.h"
+#include "sensors/StreamingSensors.h"
 
 #include "core/ReadingValue.h"
 
@@ -12,7 +12,7 @@
 
 #include "alerts/ProximityActions.h"
 #include "core/AlertTestRig.h"
-#include "core/SensorLink.h"
+#include "sensors/SensorLink.h"
 #include "reporting/LogFiles.h"
 #include "sim/RecordingSystemActions.h"
 #include "sim/SimulatedPortFactory.h"

@@ -1,4 +1,4 @@
-#include "core/LineStateSensors.h"
+#include "sensors/LineStateSensors.h"
 
 #include <exception>
 
@@ -6,10 +6,10 @@
 #include "alerts/ThresholdEvaluator.h"
 #include "config/Preferences.h"
 #include "core/DeviceModel.h"
-#include "core/SensorLink.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
+#include "sensors/SensorLink.h"
 
 namespace vigiltron {
 

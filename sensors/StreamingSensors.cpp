@@ -1,4 +1,4 @@
-#include "core/StreamingSensors.h"
+#include "sensors/StreamingSensors.h"
 
 #include <deque>
 #include <exception>
@@ -7,13 +7,13 @@
 #include "alerts/ProximityActions.h"
 #include "alerts/ThresholdEvaluator.h"
 #include "config/Preferences.h"
-#include "config/SettingsTree.h"
 #include "core/DeviceModel.h"
 #include "core/ReadingValue.h"
-#include "core/SensorLink.h"
+#include "core/SettingsTree.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
+#include "sensors/SensorLink.h"
 
 namespace vigiltron {
 

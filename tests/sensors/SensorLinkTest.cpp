@@ -1,4 +1,4 @@
-#include "core/SensorLink.h"
+#include "sensors/SensorLink.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,8 @@
 #include <stdexcept>
 
 #include "core/DeviceModel.h"
-#include "core/SensorLink.h"
+#include "reporting/LogFiles.h"
+#include "sensors/SensorLink.h"
 
 namespace vigiltron {
 
