@@ -77,7 +77,7 @@ Engine::Engine(EngineServices s)
               }}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
                                            evaluator, proximity, logFiles}),
-      streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs,
+      streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, s.journal, model, view, prefs,
                                            s.settings, link, evaluator, proximity, logFiles}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,

@@ -143,7 +143,8 @@ struct Rig {
     ProximityActions actions{
         ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
     StreamingSensors streaming{StreamingSensors::Services{
-        loop, clock, dialogs, model, view, prefs, settings, link, evaluator, actions, logFiles}};
+        loop, clock, dialogs, journal, model, view, prefs, settings, link, evaluator, actions,
+        logFiles}};
     std::shared_ptr<FuzzSensor> sensor;
 };
 

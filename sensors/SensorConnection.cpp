@@ -479,4 +479,8 @@ void SensorLink::CloseAllPorts() {
     }
 }
 
+void SensorLink::PortLost(int n) {
+    (void)n;
+}
+
 }  // namespace vigiltron

@@ -85,6 +85,9 @@ public:
     void cmdDisconnectSensor_Click(int n) override;
     // Shut-down: closes every open port of every entry.
     void CloseAllPorts() override;
+    // The port of a connected entry went away (unplugged, I/O error, the far end closed): the
+    // entry is shown as lost, alarms go out, and the port is tried again until it is back.
+    void PortLost(int n);
     // Shows a configured entry in its tab slot(s) with its name as caption.
     void ShowOnTab(int n) override;
 

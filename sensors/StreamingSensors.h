@@ -11,6 +11,7 @@
 #include "core/DeviceKind.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
+#include "core/Journal.h"
 #include "core/LineFramer.h"
 #include "core/SerialPort.h"
 
@@ -72,6 +73,7 @@ public:
         EventLoop& loop;
         const Clock& clock;
         Dialogs& dialogs;
+        Journal& journal;  // dropped lines and lost ports are journaled
         DeviceModel& model;
         ViewModel& view;
         Preferences& prefs;

@@ -129,7 +129,7 @@ protected:
         ProximityActions::Hooks{[this](int kind) { proximityAlerts.push_back(kind); },
                                 [this](int camera) { captures.push_back(camera); }, nullptr}};
     StreamingSensors streaming{
-        StreamingSensors::Services{rig.loop, rig.clock, rig.dialogs, rig.model, rig.view, rig.prefs,
+        StreamingSensors::Services{rig.loop, rig.clock, rig.dialogs, rig.journal, rig.model, rig.view, rig.prefs,
                                    rig.settings, link, rig.eval, actions, logFiles}};
 };
 
