@@ -3,11 +3,11 @@
 #include <exception>
 
 #include "config/Preferences.h"
-#include "core/SettingsTree.h"
 #include "core/Clock.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
+#include "core/SettingsTree.h"
 #include "core/ViewModel.h"
 
 namespace vigiltron {
@@ -76,6 +76,9 @@ Tab AlertDispatcher::TabOf(AlertSource source, int kind) {
             return Tab::Distance;
         case AlertSource::Proximity:
             return kind == KindCode(DeviceKind::Distance) ? Tab::Distance : Tab::Proximity;
+        case AlertSource::Connection:
+            // A combined sensor's lead (the row that is lost) is its humidity half.
+            return TabOfKind(KindFromCode(kind)).value_or(Tab::Humidity);
     }
     return Tab::Temperature;
 }
@@ -312,6 +315,65 @@ bool AlertDispatcher::SendMail(const std::string& text, int kind, int n, int /*s
     s_.dialogs.ShowMessage(
         "PLEASE NOTE: Your alerts will not be sent until you get this problem resolved.");
     return false;
+}
+
+void AlertDispatcher::ConnectionAlert(int n, DeviceKind kind, const std::string& text, bool isOk) {
+    const Preferences& p = s_.prefs;
+    if (p.chkLocalMonitoring) {
+        return;
+    }
+    // The switches of the sensor's own alerts decide; a combined sensor has two sets.
+    bool onScreen = false;
+    bool email = false;
+    bool page = false;
+    auto use = [&](int family) {
+        onScreen = onScreen || (p.chkOnScreenAlert[family] && availability_.onScreen[family]);
+        email = email || (p.chkEmailAlert[family] && availability_.email[family]);
+        page = page || (p.chkPageAlert[family] && availability_.page[family]);
+    };
+    switch (kind) {
+        case DeviceKind::Combined:
+            use(KindCode(DeviceKind::Temperature));
+            use(KindCode(DeviceKind::Humidity));
+            break;
+        case DeviceKind::Proximity:
+            onScreen = p.chkOnScreenOnProx && availability_.onScreenOnProx;
+            email = p.chkEmailOnProx && availability_.emailOnProx;
+            page = p.chkPageOnProx && availability_.pageOnProx;
+            break;
+        case DeviceKind::Accelerometer:
+            use(KindCode(DeviceKind::Accelerometer));
+            use(0);  // bump events
+            break;
+        default:
+            if (const int family = KindCode(kind); family >= 1 && family <= 9) {
+                use(family);
+            }
+            break;
+    }
+    const int code = KindCode(kind);
+    const Tab tab = TabOf(AlertSource::Connection, code);
+    const int slot = s_.model.SlotOf(n, tab);
+    if (onScreen) {
+        try {
+            AlarmWindowView& alarm = s_.view.alarm;
+            alarm.firstLine = text;
+            alarm.firstLineVisible = true;
+            alarm.visible = true;
+            s_.journal.Record("alarm", isOk ? "OK: " + text : text);
+            s_.view.Changed();
+            StartSound(!isOk);
+        } catch (...) {
+            // The other channels still go out.
+        }
+        AddStatusLine(tab, slot, isOk ? "(Sending Ok alert)" : "(Sending OnScreen alert)");
+    }
+    if (email) {
+        SendAlertEmail(AlertSource::Connection, text, code, n, slot, isOk);
+    }
+    if (page) {
+        SendAlertPage(AlertSource::Connection, code, n, slot, isOk);
+    }
 }
 
 void AlertDispatcher::CloseAlarmWindow() {

@@ -28,7 +28,9 @@ enum class AlertSource {
     Bump,
     Distance,
     OutOfRange,
-    Proximity
+    Proximity,
+    // A sensor's port was lost, or came back.
+    Connection
 };
 
 // Whether each alert switch can be used right now. The setup window greys switches out; a
@@ -93,6 +95,12 @@ public:
 
     // The mail-client route: composes subject and body and hands them over. True when sent.
     bool SendMail(const std::string& text, int kind, int n, int slot, bool isOk);
+
+    // A sensor whose port was lost ("Sensor Boiler room on COM5 is no longer connected") or
+    // that came back (`isOk`, "... is connected again"), through the channels switched on for
+    // its kind: the alarm window, e-mail and page. Nothing goes out while all alerts are
+    // disabled; the Summary still shows the loss.
+    void ConnectionAlert(int n, DeviceKind kind, const std::string& text, bool isOk);
 
     // The alarm window's buttons. Closing the window counts as "Continue".
     void Continue();

@@ -7,10 +7,10 @@
 #include <system_error>
 
 #include "config/Preferences.h"
-#include "core/SettingsTree.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
+#include "core/SettingsTree.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
 
@@ -100,7 +100,19 @@ void ProximityActions::Save(const std::string& key, const std::string& value) {
 
 // ---- Line changes ----
 
-void ProximityActions::StartDelays(bool present) {
+void ProximityActions::CancelDelaysOf(int setupIndex) {
+    if (setupIndex == 0 || setupIndex != delaysStartedBy_) {
+        return;  // another sensor's delays are its own
+    }
+    for (const Direction direction : {kWalkAway, kWalkUp}) {
+        timers_[direction]->SetEnabled(false);
+        pending_[direction] = false;
+    }
+    delaysStartedBy_ = 0;
+}
+
+void ProximityActions::StartDelays(bool present, int setupIndex) {
+    delaysStartedBy_ = setupIndex;
     const Direction self = present ? kWalkUp : kWalkAway;
     const Direction other = present ? kWalkAway : kWalkUp;
     pending_[self] = true;

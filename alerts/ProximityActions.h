@@ -74,7 +74,12 @@ public:
     // The delay bookkeeping of one line change: sets the direction's pending flag, starts its
     // delay timer unless the opposite one is still counting, and cancels the opposite one (a
     // presence shorter than the walk-up delay gives neither a walk-up nor a walk-away command).
-    void StartDelays(bool present);
+    // `setupIndex` names the sensor that changed, so its disconnection can cancel what it
+    // started.
+    void StartDelays(bool present, int setupIndex = 0);
+    // The sensor at `setupIndex` is no longer connected (disconnected, port lost, shut-down):
+    // the walk-up and walk-away actions it started are cancelled.
+    void CancelDelaysOf(int setupIndex);
     // With "Force Log off when triggered" the log-off check (code 0), otherwise the alerts
     // (code 99) when any proximity alert switch is on. `kind` is 3 or 9.
     void NotifyChange(int kind);
@@ -149,6 +154,7 @@ private:
     Hooks hooks_;
     std::array<std::unique_ptr<Timer>, 2> timers_;
     std::array<bool, 2> pending_{};
+    int delaysStartedBy_ = 0;  // setup index of the sensor whose change runs the delays
     std::array<bool, 2> launchAsProgram_{};
     bool logOffInProgress_ = false;
     TimerId logOffSettle_ = 0;

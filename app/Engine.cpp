@@ -61,7 +61,8 @@ Engine::Engine(EngineServices s)
                                 [this](int n) {
                                     model.DeleteEntry(n);
                                     model.DeleteStoredDevice(n);
-                                }}),
+                                },
+                                &alerts}),
       proximity(
           ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
           ProximityActions::Hooks{
@@ -77,8 +78,9 @@ Engine::Engine(EngineServices s)
               }}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
                                            evaluator, proximity, logFiles}),
-      streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, s.journal, model, view, prefs,
-                                           s.settings, link, evaluator, proximity, logFiles}),
+      streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, s.journal, model, view,
+                                           prefs, s.settings, link, evaluator, proximity,
+                                           logFiles}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {

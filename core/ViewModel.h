@@ -11,7 +11,8 @@
 
 namespace vigiltron {
 
-enum class TextColour { Black, Red, Blue, Green };
+// Grey marks a value that is no longer current (the last reading of a sensor whose port is lost).
+enum class TextColour { Black, Red, Blue, Green, Grey };
 
 // One row of the Summary tab: what the user sees for a setup index.
 struct SummaryRow {

@@ -188,8 +188,8 @@ void LogFiles::Rotate(OpenLog& log) {
     }
 }
 
-std::string LogFiles::OpenFirstFile(int n, const std::string& deviceName,
-                                    const std::string& suffix) {
+std::string LogFiles::OpenFirstFile(int n, const std::string& deviceName, const std::string& suffix,
+                                    bool continued) {
     OpenLog* log = At(n);
     if (log == nullptr) {
         return "";
@@ -197,7 +197,7 @@ std::string LogFiles::OpenFirstFile(int n, const std::string& deviceName,
     log->handle.reset();
     log->deviceName = deviceName;
     log->suffix = suffix;
-    const std::string error = StartFile(*log, false);
+    const std::string error = StartFile(*log, continued);
     if (error.empty()) {
         NoteWritten(*log);
         // The first walk of a directory is a full one: have it now rather than on a reading.
@@ -371,6 +371,31 @@ void LogFiles::AddDistanceScreenLine(int slot, const std::string& line) {
         view.push_front(line);
     }
     s_.view.Changed();
+}
+
+void LogFiles::NoteConnection(int n, const std::string& text) {
+    try {
+        const DeviceRecord* record = s_.model.Entry(n);
+        if (record == nullptr) {
+            return;
+        }
+        const DeviceKind kind = s_.model.EffectiveKind(n);
+        const int partner = s_.model.ComboPartnerOf(n);
+        std::vector<std::pair<int, Tab>> places;
+        if (partner != 0) {
+            places = {{n, Tab::Humidity}, {partner, Tab::Temperature}};
+        } else if (const std::optional<Tab> tab = TabOfKind(kind)) {
+            places = {{n, *tab}};
+        }
+        for (const auto& [index, tab] : places) {
+            AddScreenNote(tab, s_.model.SlotOf(n, tab), ColonScreenLine(s_.clock, text));
+            if (record->fileLogging && !At(index)->path.empty()) {
+                WriteAndCheck(index, kind, ReceivedFileLine(s_.clock, text));
+            }
+        }
+    } catch (const std::exception& failure) {
+        s_.dialogs.ShowMessage(std::string("Error Description = ") + failure.what());
+    }
 }
 
 void LogFiles::AddScreenNote(Tab tab, int slot, const std::string& line) {

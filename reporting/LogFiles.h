@@ -72,7 +72,9 @@ public:
     // Creates the first log file of entry n with its header. `suffix` is "" or, for the halves of
     // a combined sensor, "_Humid"/"_Temp". Returns an error description, empty on success;
     // "Path not found" when the log directory does not exist.
-    std::string OpenFirstFile(int n, const std::string& deviceName, const std::string& suffix);
+    // `continued` marks the header " (Continued)": the sensor came back after its port was lost.
+    std::string OpenFirstFile(int n, const std::string& deviceName, const std::string& suffix,
+                              bool continued = false);
     void CloseFile(int n);
     // Asks the user for the log directory (after a "Path not found").
     void ChooseLogDirectory() { SetLogFileDirectory(); }
@@ -95,6 +97,10 @@ public:
     // Distance readings: a view of more than 2000 lines is emptied first; then `line`, when not
     // empty, goes to the top.
     void AddDistanceScreenLine(int slot, const std::string& line);
+    // A change of entry n's connection ("Sensor disconnected: port lost"): at the top of its
+    // slot view(s) and, with file logging on, in its current file(s) even though the port is
+    // closed, so the gap in the readings is explained where they are kept.
+    void NoteConnection(int n, const std::string& text);
     // Mode changes, sensitivity and calibration notes: always put at the top.
     void AddScreenNote(Tab tab, int slot, const std::string& line);
 

@@ -56,12 +56,19 @@ void LineStateSensors::Reset(int n, DeviceKind kind) {
     if (Timer* timer = WaterTimer(n)) {
         timer->SetEnabled(false);
     }
+    if (kind == DeviceKind::Proximity) {
+        s_.actions.CancelDelaysOf(n);
+    }
     if (SerialPort* port = PortOf(n, kind)) {
         port->SetOnComm(nullptr);
     }
 }
 
-bool LineStateSensors::Sort(CommEvent event, CommEvent wanted) {
+bool LineStateSensors::Sort(int n, CommEvent event, CommEvent wanted) {
+    if (event == CommEvent::DeviceLost) {
+        s_.link.PortLost(n);
+        return false;
+    }
     return !ShowCommError(s_.dialogs, event) && event == wanted;
 }
 
@@ -71,7 +78,7 @@ void LineStateSensors::MSCommP_OnComm(int n, CommEvent event) {
         s_.dialogs.ShowMessage("Error in MSCommP event handler: ");
         return;
     }
-    if (!Sort(event, CommEvent::DsrChange)) {
+    if (!Sort(n, event, CommEvent::DsrChange)) {
         return;
     }
     try {
@@ -85,7 +92,7 @@ void LineStateSensors::MSCommP_OnComm(int n, CommEvent event) {
         row.reading = present ? "Event" : " ";
         s_.view.Changed();
 
-        s_.actions.StartDelays(present);
+        s_.actions.StartDelays(present, n);
         s_.actions.NotifyChange(3);
         if (record->tabLogging) {
             s_.logFiles.AddEventScreenLine(
@@ -137,7 +144,7 @@ void LineStateSensors::MSCommW_OnComm(int n, CommEvent event) {
         s_.dialogs.ShowMessage("Error in MSCommW event handler");
         return;
     }
-    if (!Sort(event, CommEvent::CdChange)) {
+    if (!Sort(n, event, CommEvent::CdChange)) {
         return;
     }
     try {

@@ -56,9 +56,9 @@ public:
     Timer* WaterTimer(int n);
 
 private:
-    // The common first step of both handlers: error events are shown; true when the event is
-    // the kind's own line change and should be handled.
-    bool Sort(CommEvent event, CommEvent wanted);
+    // The common first step of both handlers: a lost port is handed to the link, error events
+    // are shown; true when the event is the kind's own line change and should be handled.
+    bool Sort(int n, CommEvent event, CommEvent wanted);
     SerialPort* PortOf(int n, DeviceKind kind);
     void AddWaterScreenLine(int slot, const std::string& line);
     bool WaterAlarmOutstanding(int slot) const;

@@ -2,6 +2,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "alerts/AlertDispatcher.h"
 #include "core/DeviceModel.h"
 #include "reporting/LogFiles.h"
 #include "sensors/SensorLink.h"
@@ -26,17 +27,99 @@ bool Contains(const std::string& text, const char* what) {
     return text.find(what) != std::string::npos;
 }
 
-bool IsPolledKind(DeviceKind kind) {
-    return kind == DeviceKind::Temperature || kind == DeviceKind::Humidity ||
-           kind == DeviceKind::Combined;
-}
-
 // A failure inside the connection steps, with the description the user is shown.
 struct ConnectFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 }  // namespace
+
+void SensorLink::Tell(Quiet quiet, const std::string& text, MessageIcon icon) {
+    if (quiet == Quiet::No) {
+        s_.dialogs.ShowMessage(text, icon);
+    }
+}
+
+SerialPort* SensorLink::OpenSensorPort(int n, DeviceKind kind, Quiet quiet) {
+    const SensorKindInfo* info = SensorKindOf(kind);
+    const DeviceRecord* record = s_.model.Entry(n);
+    SerialPort& port = EnsurePort(n, info->group);
+    const int threshold = info->streaming ? 1 : 0;
+    port.SetCommPort(record->port);
+    port.SetRThreshold(threshold);
+    port.SetRTSEnable(true);
+    port.SetSettings(info->portSettings);
+    port.SetSThreshold(threshold);
+    if (!port.Open() || !port.IsOpen()) {
+        std::string text = "Port open wasn't true";
+        if (!port.LastError().empty()) {
+            text += "\n" + port.LastError();
+        }
+        Tell(quiet, text);
+        return nullptr;
+    }
+    if (kind == DeviceKind::Accelerometer) {
+        port.Input();  // stale bytes from before the connection
+    }
+    return &port;
+}
+
+SensorLink::Identity SensorLink::AcceptIdentity(int n, DeviceKind kind, const std::string& reply,
+                                                Quiet quiet) {
+    const SensorKindInfo& info = *SensorKindOf(kind);
+    const std::string shown = WithoutLineEnd(reply);
+    if (IsPolledKind(kind) && Contains(reply, "Vigiltron/T") && kind != DeviceKind::Temperature) {
+        // A temperature sensor set up as humidity or combined is taken out of the setup.
+        Tell(quiet, "Warning: Device appears to be a " + shown, MessageIcon::Information);
+        if (quiet == Quiet::Yes) {
+            return Identity::Refused;
+        }
+        CloseEntryPorts(n);
+        EntryCommands& commands = s_.view.Commands(n);
+        commands.connectCaption = "Connect";
+        commands.connectEnabled = true;
+        if (s_.deleteEntry) {
+            s_.deleteEntry(n);
+        }
+        s_.view.Changed();
+        return Identity::WrongKindDeleted;
+    }
+    for (const char* accepted : info.accepted) {
+        if (accepted != nullptr && Contains(reply, accepted)) {
+            return Identity::Accepted;
+        }
+    }
+    if (reply.empty()) {
+        Tell(quiet, info.silence);
+    } else if (info.refusal != nullptr) {
+        Tell(quiet, info.refusal);
+        Tell(quiet, "Device string returned: " + WithoutQuestionMarks(shown));
+    } else {
+        Tell(quiet, "Device appears to be a " + shown, info.otherDeviceIcon);
+    }
+    return Identity::Refused;
+}
+
+void SensorLink::CompleteConnection(int n, DeviceKind kind, bool continued) {
+    PrepareConnected(n, kind, continued);
+    if (continued) {
+        // Before the first reading, so the file tells the story in order.
+        s_.logFiles.NoteConnection(n, "Sensor connected again");
+    }
+    if (IsPolledKind(kind)) {
+        // A polled sensor's port reports nothing but its own loss.
+        if (SerialPort* port = Port(n, PortGroup::Polled)) {
+            port->SetOnComm([this, n](CommEvent event) {
+                if (event == CommEvent::DeviceLost) {
+                    PortLost(n);
+                }
+            });
+        }
+        StartPolling(n);
+    } else if (startEventSensor) {
+        startEventSensor(n, kind);
+    }
+}
 
 void SensorLink::ConnectSensor(int n) {
     Entry* e = At(n);
@@ -63,116 +146,32 @@ void SensorLink::ConnectSensor(int n) {
             s_.view.Changed();
             return;
         }
+        EndLoss(n);  // a connection by hand takes over from the automatic one
         s_.model.TakeSlot(n);
         ShowOnTab(n);
 
-        const PortGroup group = GroupOf(kind);
-        SerialPort& port = EnsurePort(n, group);
-        if (port.IsOpen()) {
+        if (EnsurePort(n, SensorKindOf(kind)->group).IsOpen()) {
             portWasOpen = true;
             s_.dialogs.ShowMessage("Port already open");
             throw ConnectFailure("");
         }
-        const bool streaming = kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance;
-        port.SetCommPort(record->port);
-        port.SetRThreshold(streaming ? 1 : 0);
-        port.SetRTSEnable(true);
-        port.SetSettings(SettingsOf(kind));
-        port.SetSThreshold(streaming ? 1 : 0);
-        if (!port.Open() || !port.IsOpen()) {
-            std::string text = "Port open wasn't true";
-            if (!port.LastError().empty()) {
-                text += "\n" + port.LastError();
-            }
-            s_.dialogs.ShowMessage(text);
+        SerialPort* port = OpenSensorPort(n, kind, Quiet::No);
+        if (port == nullptr) {
             throw ConnectFailure("");
         }
-        if (kind == DeviceKind::Accelerometer) {
-            port.Input();  // stale bytes from before the connection
-        }
-
-        const std::string reply = protocol_.Identify(port, KindCode(kind));
-        const std::string shown = WithoutLineEnd(reply);
-        auto reject = [&](const char* notKind) {
-            s_.dialogs.ShowMessage(notKind);
-            s_.dialogs.ShowMessage("Device string returned: " + WithoutQuestionMarks(shown));
-        };
-        switch (kind) {
-            case DeviceKind::Temperature:
-            case DeviceKind::Humidity:
-            case DeviceKind::Combined:
-                if (Contains(reply, "Vigiltron/T")) {
-                    if (kind != DeviceKind::Temperature) {
-                        s_.dialogs.ShowMessage("Warning: Device appears to be a " + shown,
-                                               MessageIcon::Information);
-                        CloseEntryPorts(n);
-                        commands.connectCaption = "Connect";
-                        commands.connectEnabled = true;
-                        if (s_.deleteEntry) {
-                            s_.deleteEntry(n);
-                        }
-                        s_.view.Changed();
-                        return;
-                    }
-                    connected = true;
-                } else if (Contains(reply, "Vigiltron/H")) {
-                    connected = true;
-                } else if (!reply.empty()) {
-                    s_.dialogs.ShowMessage("Device appears to be a " + shown);
-                } else {
-                    s_.dialogs.ShowMessage("Device not responding to ID query.");
-                }
+        const std::string reply = protocol_.Identify(*port, KindCode(kind));
+        switch (AcceptIdentity(n, kind, reply, Quiet::No)) {
+            case Identity::WrongKindDeleted:
+                return;
+            case Identity::Refused:
                 break;
-            case DeviceKind::Proximity:
-                if (Contains(reply, "Vigiltron/P")) {
-                    connected = true;
-                } else if (!reply.empty()) {
-                    reject("Device is not a Vigiltron/P (Proximity Sensor)");
-                } else {
-                    s_.dialogs.ShowMessage("Proximity sensor not responding to ID query.");
-                }
+            case Identity::Accepted:
+                connected = true;
+                Record("connect", std::to_string(n) + " " + record->deviceName +
+                                      " connected on COM" + std::to_string(record->port) + " (" +
+                                      WithoutLineEnd(reply) + ")");
+                CompleteConnection(n, kind, false);
                 break;
-            case DeviceKind::Water:
-                if (Contains(reply, "Vigiltron/W")) {
-                    connected = true;
-                } else if (!reply.empty()) {
-                    s_.dialogs.ShowMessage("Device appears to be a " + shown,
-                                           MessageIcon::Information);
-                } else {
-                    s_.dialogs.ShowMessage("Water sensor not responding to ID query.");
-                }
-                break;
-            case DeviceKind::Accelerometer:
-                if (Contains(reply, "Vigiltron/A")) {
-                    connected = true;
-                } else if (!reply.empty()) {
-                    reject("Device is not a Vigiltron/A (Accelerometer Sensor)");
-                } else {
-                    s_.dialogs.ShowMessage("Sensor not responding to ID query.");
-                }
-                break;
-            case DeviceKind::Distance:
-                if (Contains(reply, "Vigiltron/D") || Contains(reply, "Vigiltron/P")) {
-                    connected = true;
-                } else if (!reply.empty()) {
-                    reject("Device is not a Vigiltron/D (Distance Sensor)");
-                } else {
-                    s_.dialogs.ShowMessage("Sensor not responding to ID query.");
-                }
-                break;
-            default:
-                break;
-        }
-
-        if (connected) {
-            PrepareConnected(n, kind);
-            Record("connect", std::to_string(n) + " " + record->deviceName + " connected on COM" +
-                                  std::to_string(record->port) + " (" + shown + ")");
-            if (IsPolledKind(kind)) {
-                StartPolling(n);
-            } else if (startEventSensor) {
-                startEventSensor(n, kind);
-            }
         }
     } catch (const ConnectFailure&) {
         connected = false;
@@ -232,7 +231,7 @@ void SensorLink::ShowOnTab(int n) {
     }
 }
 
-void SensorLink::PrepareConnected(int n, DeviceKind kind) {
+void SensorLink::PrepareConnected(int n, DeviceKind kind, bool continued) {
     DeviceRecord* record = s_.model.Entry(n);
     auto showHighLow = [&](Tab tab, int slot) {
         if (slot >= 1 && slot <= 4) {
@@ -258,12 +257,12 @@ void SensorLink::PrepareConnected(int n, DeviceKind kind) {
     if (record->fileLogging) {
         std::string error;
         if (kind == DeviceKind::Combined) {
-            error = s_.logFiles.OpenFirstFile(n, record->deviceName, "_Humid");
+            error = s_.logFiles.OpenFirstFile(n, record->deviceName, "_Humid", continued);
             if (error.empty() && n < 10) {
-                error = s_.logFiles.OpenFirstFile(n + 1, record->deviceName, "_Temp");
+                error = s_.logFiles.OpenFirstFile(n + 1, record->deviceName, "_Temp", continued);
             }
         } else {
-            error = s_.logFiles.OpenFirstFile(n, record->deviceName, "");
+            error = s_.logFiles.OpenFirstFile(n, record->deviceName, "", continued);
         }
         if (!error.empty()) {
             throw std::runtime_error(error);
@@ -362,6 +361,7 @@ void SensorLink::DisconnectSensor(int n) {
     if (!e || !record) {
         return;
     }
+    EndLoss(n);  // a lost sensor the user disconnects is not brought back
     switch (record->connectedKind) {
         case DeviceKind::Temperature:
             e->pollTimer.SetEnabled(false);
@@ -420,8 +420,8 @@ void SensorLink::DisconnectSensor(int n) {
         row.readingBorder = true;
     };
     resetRow(n);
-    if (record->connectedKind == DeviceKind::Combined && n < 10) {
-        resetRow(n + 1);
+    if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {
+        resetRow(partner);
     }
     s_.view.Commands(n).deleteEnabled = true;
     s_.view.Commands(n).connectEnabled = false;
@@ -449,6 +449,11 @@ void SensorLink::cmdDisconnectSensor_Click(int n) {
     }
     BusyPointer busy(s_.view);
     try {
+        // Event sensors stop first: nothing a proximity sensor started (a walk-away lock, a
+        // command) may happen once it is no longer connected.
+        if (record->IsConnected() && !IsPolledKind(record->connectedKind) && resetEventSensor) {
+            resetEventSensor(n, record->connectedKind);
+        }
         CloseEntryPorts(n);
         const bool combined =
             record->connectedKind == DeviceKind::Combined || record->kind == DeviceKind::Combined;
@@ -479,8 +484,129 @@ void SensorLink::CloseAllPorts() {
     }
 }
 
+// ---- A lost port ----
+
 void SensorLink::PortLost(int n) {
-    (void)n;
+    Entry* e = At(n);
+    DeviceRecord* record = s_.model.Entry(n);
+    if (!e || !record || e->lost || !record->IsConnected()) {
+        return;  // already handled, or not a connected sensor (a closed port reports nothing)
+    }
+    const DeviceKind kind = record->connectedKind;
+    e->lost = true;
+    e->silenceJournaled = false;
+    e->pollTimer.SetEnabled(false);
+    if (Entry* half = At(s_.model.ComboPartnerOf(n))) {
+        half->pollTimer.SetEnabled(false);
+    }
+    if (!IsPolledKind(kind) && resetEventSensor) {
+        resetEventSensor(n, kind);
+    }
+    CloseEntryPorts(n);
+    s_.model.MarkDisconnected(n);
+    ShowLost(n);
+    const std::string where = record->deviceName + " on COM" + std::to_string(record->port);
+    Record("connect", std::to_string(n) + " " + record->deviceName +
+                          " disconnected: port lost (COM" + std::to_string(record->port) +
+                          "); trying again every " +
+                          std::to_string(kReconnectInterval.count() / 1000) + " s");
+    s_.logFiles.NoteConnection(n, "Sensor disconnected: port lost");
+    if (s_.alerts) {
+        s_.alerts->ConnectionAlert(n, kind, "Sensor " + where + " is no longer connected", false);
+    }
+    e->reconnectTimer.SetEnabled(true);
+    s_.view.Changed();
+}
+
+void SensorLink::ShowLost(int n) {
+    auto show = [this](int index) {
+        SummaryRow& row = s_.view.Row(index);
+        row.status = "LOST";
+        row.statusColour = TextColour::Red;
+        row.statusFontSize = 14;
+        row.statusVisible = true;
+        row.readingColour = TextColour::Grey;  // the last reading stays, marked as not current
+    };
+    show(n);
+    if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {
+        show(partner);
+    }
+    // The entry can still be disconnected by hand, which ends the attempts to bring it back.
+    EntryCommands& commands = s_.view.Commands(n);
+    commands.connectCaption = "Disconnect";
+    commands.connectEnabled = true;
+}
+
+void SensorLink::EndLoss(int n) {
+    if (Entry* e = At(n)) {
+        e->lost = false;
+        e->reconnectTimer.SetEnabled(false);
+    }
+}
+
+void SensorLink::TryReconnect(int n) {
+    Entry* e = At(n);
+    DeviceRecord* record = s_.model.Entry(n);
+    if (!e || !record || !e->lost) {
+        EndLoss(n);
+        return;
+    }
+    const DeviceKind kind = KindFromDeviceType(record->deviceType);
+    if (SensorKindOf(kind) == nullptr) {
+        EndLoss(n);
+        return;
+    }
+    // Each attempt is bounded: opening fails at once while the device is missing, and the
+    // identification waits at most its three replies.
+    SerialPort* port = OpenSensorPort(n, kind, Quiet::Yes);
+    if (port == nullptr) {
+        return;
+    }
+    const std::string reply = protocol_.Identify(*port, KindCode(kind));
+    if (!e->lost) {
+        return;  // the user took over while the sensor was asked
+    }
+    if (AcceptIdentity(n, kind, reply, Quiet::Yes) != Identity::Accepted) {
+        CloseEntryPorts(n);
+        if (!e->silenceJournaled) {
+            e->silenceJournaled = true;
+            Record("connect", std::to_string(n) + " " + record->deviceName + ": COM" +
+                                  std::to_string(record->port) +
+                                  " is back but the sensor does not identify itself yet (" +
+                                  WithoutLineEnd(reply) + ")");
+        }
+        return;
+    }
+    EndLoss(n);
+    try {
+        for (int index : {n, s_.model.ComboPartnerOf(n)}) {
+            if (index != 0) {
+                s_.view.Row(index).readingColour = TextColour::Black;
+                s_.view.Row(index).status.clear();
+            }
+        }
+        CompleteConnection(n, kind, true);
+    } catch (const std::exception& failure) {
+        // The log directory went away meanwhile: stay lost and try again, the journal says why.
+        Record("connect", std::to_string(n) + " " + record->deviceName +
+                              " is back but its log file cannot be started: " + failure.what());
+        CloseEntryPorts(n);
+        s_.model.MarkDisconnected(n);
+        ShowLost(n);
+        e->lost = true;
+        e->reconnectTimer.SetEnabled(true);
+        return;
+    }
+    const std::string where = record->deviceName + " on COM" + std::to_string(record->port);
+    Record("connect", std::to_string(n) + " " + record->deviceName + " connected again on COM" +
+                          std::to_string(record->port) + " (" + WithoutLineEnd(reply) + ")");
+    if (s_.alerts) {
+        s_.alerts->ConnectionAlert(n, kind, "Sensor " + where + " is connected again", true);
+    }
+    EntryCommands& commands = s_.view.Commands(n);
+    commands.connectCaption = "Disconnect";
+    commands.connectEnabled = true;
+    s_.view.Changed();
 }
 
 }  // namespace vigiltron

@@ -29,6 +29,8 @@ SensorLink::SensorLink(Services services)
     for (int n = 1; n <= 10; ++n) {
         entries_[n] = std::make_unique<Entry>(s_.loop);
         entries_[n]->pollTimer.SetCallback([this, n] { Timer1_Timer(n); });
+        entries_[n]->reconnectTimer.SetInterval(kReconnectInterval);
+        entries_[n]->reconnectTimer.SetCallback([this, n] { TryReconnect(n); });
     }
 }
 
@@ -62,34 +64,6 @@ SerialPort& SensorLink::EnsurePort(int n, PortGroup group) {
         port = s_.ports.CreatePort();
     }
     return *port;
-}
-
-PortGroup SensorLink::GroupOf(DeviceKind kind) {
-    switch (kind) {
-        case DeviceKind::Proximity:
-            return PortGroup::Proximity;
-        case DeviceKind::Water:
-            return PortGroup::Water;
-        case DeviceKind::Accelerometer:
-            return PortGroup::Accelerometer;
-        case DeviceKind::Distance:
-            return PortGroup::Distance;
-        default:
-            return PortGroup::Polled;
-    }
-}
-
-std::string SensorLink::SettingsOf(DeviceKind kind) {
-    switch (kind) {
-        case DeviceKind::Proximity:
-        case DeviceKind::Water:
-        case DeviceKind::Accelerometer:
-            return "19200,o,8,1";
-        case DeviceKind::Distance:
-            return "9600,o,8,1";
-        default:
-            return "9600,n,8,1";
-    }
 }
 
 void SensorLink::Record(const std::string& category, const std::string& text) {
@@ -292,6 +266,9 @@ void SensorLink::Timer1_Timer(int n) {
                 }
                 // A reading procedure that gave up has already disconnected the entry; more
                 // tries would only repeat "port is no longer open".
+                if (e->lost) {
+                    return;  // the port went away under the reading: shown as lost already
+                }
                 const bool stillConnected = s_.model.Entry(n)->IsConnected();
                 if (attempt == 10 || !stillConnected) {
                     s_.dialogs.ShowMessage(

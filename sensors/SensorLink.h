@@ -10,6 +10,7 @@
 #include "core/EventLoop.h"
 #include "core/Journal.h"
 #include "core/SensorConnections.h"
+#include "core/SensorKinds.h"
 #include "core/SensorProtocol.h"
 #include "core/SerialPort.h"
 #include "core/Timer.h"
@@ -17,6 +18,7 @@
 
 namespace vigiltron {
 
+class AlertDispatcher;
 class DeviceModel;
 class LogFiles;
 
@@ -43,10 +45,6 @@ public:
     virtual void ClearHumidityLatches() = 0;
 };
 
-// The serial port groups of an entry; an entry uses the one of its kind.
-enum class PortGroup { Polled, Water, Proximity, Accelerometer, Distance };
-inline constexpr int kPortGroups = 5;
-
 // Connecting, disconnecting and polling of the configured sensors: ports, identification,
 // polling timers and the Summary rows, highest and lowest values of the polled kinds.
 class SensorLink : public SensorConnections {
@@ -65,7 +63,12 @@ public:
         std::function<void(const std::string&, const std::string&)> errorJournal;
         // Deletes entry n exactly as the user's delete command does.
         std::function<void(int)> deleteEntry;
+        // Where "no longer connected" and "connected again" go; null: nowhere but the screen.
+        AlertDispatcher* alerts = nullptr;
     };
+
+    // A lost port is tried again this often until its device is back.
+    static constexpr Milliseconds kReconnectInterval{5000};
 
     explicit SensorLink(Services services);
     ~SensorLink() override;
@@ -102,9 +105,13 @@ public:
 
 private:
     struct Entry {
-        explicit Entry(EventLoop& loop) : pollTimer(loop) {}
+        explicit Entry(EventLoop& loop) : pollTimer(loop), reconnectTimer(loop) {}
         std::array<std::unique_ptr<SerialPort>, kPortGroups> ports;
         Timer pollTimer;
+        // Runs while the entry's port is lost: each tick tries to bring the sensor back.
+        Timer reconnectTimer;
+        bool lost = false;
+        bool silenceJournaled = false;  // "not answering yet" is journaled once per loss
         int minuteTarget = 0;
         int minuteCounter = 1;
         bool firstReadingPending = false;
@@ -114,15 +121,26 @@ private:
         int pendingConnect = 0;  // "Connect All": COM number to connect, 0 = not to be connected
     };
 
+    // The steps of a connection. A reconnection after a lost port runs them quietly: what the
+    // user would be told in a message goes to the journal, once, instead of every 5 seconds.
+    enum class Quiet { No, Yes };
+    enum class Identity { Accepted, Refused, WrongKindDeleted };
+    SerialPort* OpenSensorPort(int n, DeviceKind kind, Quiet quiet);
+    Identity AcceptIdentity(int n, DeviceKind kind, const std::string& reply, Quiet quiet);
+    void CompleteConnection(int n, DeviceKind kind, bool continued);
+    void Tell(Quiet quiet, const std::string& text, MessageIcon icon = MessageIcon::None);
+
+    void TryReconnect(int n);
+    void ShowLost(int n);
+    void EndLoss(int n);
+
     Entry* At(int n);
     SerialPort& EnsurePort(int n, PortGroup group);
-    static PortGroup GroupOf(DeviceKind kind);
-    static std::string SettingsOf(DeviceKind kind);
     std::string ReadOnce(int n, DeviceKind kind);
     void ShowReading(int n, DeviceKind kind, const std::string& result, int tempSlot,
                      int humidSlot);
     void UpdateHighLow(Tab tab, int slot, const std::string& reading);
-    void PrepareConnected(int n, DeviceKind kind);
+    void PrepareConnected(int n, DeviceKind kind, bool continued);
     void CloseEntryPorts(int n);
     void ResetHighLow(Tab tab, int slot);
     std::pair<int, int> ComboSlots(int n) const;

@@ -16,6 +16,8 @@ QColor ToQColor(TextColour colour) {
             return QColor(Qt::blue);
         case TextColour::Green:
             return QColor(Qt::darkGreen);
+        case TextColour::Grey:
+            return QColor(Qt::gray);
         case TextColour::Black:
             break;
     }

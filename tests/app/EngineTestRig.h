@@ -10,6 +10,7 @@
 #include "config/MachineSettings.h"
 #include "config/MemorySettingsTree.h"
 #include "config/MemoryTextFileStore.h"
+#include "sim/RecordingJournal.h"
 #include "sim/RecordingSystemActions.h"
 #include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedPortFactory.h"
@@ -55,7 +56,7 @@ public:
     VirtualEventLoop loop;
     VirtualClock clock;
     ScriptedDialogs dialogs;
-    NullJournal journal;
+    RecordingJournal journal;
     SimulatedPortFactory ports{loop};
     MemorySettingsTree settings;
     FixedMachineSettings machine;

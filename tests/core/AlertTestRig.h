@@ -14,6 +14,7 @@
 #include "core/DeviceModel.h"
 #include "core/Journal.h"
 #include "core/ViewModel.h"
+#include "sim/RecordingJournal.h"
 #include "sim/ScriptedDialogs.h"
 #include "sim/VirtualEventLoop.h"
 
@@ -67,14 +68,6 @@ public:
     }
     bool succeed = true;
     std::vector<Call> calls;
-};
-
-class RecordingJournal : public Journal {
-public:
-    void Record(const std::string& category, const std::string& text) override {
-        lines.emplace_back(category, text);
-    }
-    std::vector<std::pair<std::string, std::string>> lines;
 };
 
 // Everything the evaluator and the dispatcher need, with recording fakes for every channel.
