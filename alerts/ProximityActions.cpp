@@ -12,6 +12,7 @@
 #include "core/EventLoop.h"
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
+#include "core/TextTrim.h"
 #include "core/ViewModel.h"
 
 namespace vigiltron {
@@ -25,18 +26,9 @@ constexpr const char* kCommandFilter =
     "All files (*.*)|*.*|Shortcut (*.lnk)|*.lnk|Screen Savers (*.scr)|*.scr|Executable Files "
     "(*.exe)|*.exe|Batch Files (*.bat)|*.bat";
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return "";
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 // A decimal number, blanks around it allowed; nothing for any other text.
 std::optional<double> ParseNumber(const std::string& text) {
-    const std::string trimmed = Trimmed(text);
+    const std::string trimmed(Trim(text));
     if (trimmed.empty()) {
         return std::nullopt;
     }
@@ -355,7 +347,7 @@ std::string ProximityActions::ValidateDelay(Direction direction, const std::stri
             result = "0";
         } else if (const auto seconds = ParseNumber(typed)) {
             if (*seconds >= 1 && *seconds <= 60) {
-                result = Trimmed(typed);
+                result = std::string(Trim(typed));
             } else {
                 s_.dialogs.ShowMessage(kDelayRangeMessage);
                 result = fallback;

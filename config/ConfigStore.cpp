@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "config/MachineSettings.h"
-#include "core/SettingsTree.h"
 #include "config/TextFileStore.h"
 #include "core/Clock.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
+#include "core/SettingsTree.h"
+#include "core/TextTrim.h"
 
 namespace vigiltron {
 
@@ -29,20 +30,10 @@ constexpr const char* kInternetUpdateSetup = "Internet Update Setup";
 constexpr const char* kDeviceSetup = "Device Setup";
 constexpr const char* kLogging = "Logging";
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // The leading whole number of a stored text (as the Windows edition's numeric conversion reads
 // "12abc"), 0 when there is none.
 int LeadingNumber(std::string_view text) {
-    text = TrimBlanks(text);
+    text = Trim(text);
     int value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     return result.ec == std::errc() ? value : 0;
@@ -544,7 +535,7 @@ bool ConfigStore::LoadDeviceRegistry() {
             record.subIndex = settings_.GetSetting(section, "SubIndex");
             record.deviceName = settings_.GetSetting(section, "DeviceName");
             if (record.deviceType.find("Combo") != std::string::npos &&
-                TrimBlanks(record.subIndex).size() == 1) {
+                Trim(record.subIndex).size() == 1) {
                 // A record of an older layout: the whole stored list is unusable.
                 for (int i = DeviceModel::kFirstIndex; i <= DeviceModel::kLastIndex; ++i) {
                     settings_.DeleteSetting(DeviceModel::DeviceSection(i));

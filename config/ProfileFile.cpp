@@ -1,4 +1,5 @@
 #include "config/ProfileFile.h"
+#include "core/TextTrim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,18 +10,11 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// What the profile file treats as blank around names and values.
+constexpr std::string_view kBlanks = " \t\r\v\f";
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -36,7 +30,7 @@ bool IsQuote(char c) {
 
 // The value as the Windows functions return it: trimmed, and without quotes that enclose it.
 std::string ReadValue(std::string_view raw) {
-    std::string_view value = Trim(raw);
+    std::string_view value = Trim(raw, kBlanks);
     if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
@@ -60,17 +54,19 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
         }
         Line line;
         line.text = std::string(raw);
-        const std::string_view body = Trim(raw);
+        const std::string_view body = Trim(raw, kBlanks);
         if (!body.empty() && body.front() == '[') {
             line.kind = Line::Kind::Section;
             const size_t close = body.find(']');
-            line.name = std::string(Trim(body.substr(
-                1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+            line.name = std::string(
+                Trim(body.substr(
+                         1, close == std::string_view::npos ? std::string_view::npos : close - 1),
+                     kBlanks));
         } else if (!body.empty() && body.front() != ';') {
             const size_t equals = body.find('=');
             if (equals != std::string_view::npos) {
                 line.kind = Line::Kind::Entry;
-                line.name = std::string(Trim(body.substr(0, equals)));
+                line.name = std::string(Trim(body.substr(0, equals), kBlanks));
                 line.value = ReadValue(body.substr(equals + 1));
             }
         }
@@ -92,7 +88,7 @@ std::string ProfileFile::Serialize() const {
 }
 
 size_t ProfileFile::FindSection(std::string_view section) const {
-    const std::string_view name = Trim(section);
+    const std::string_view name = Trim(section, kBlanks);
     for (size_t i = 0; i < lines_.size(); ++i) {
         if (lines_[i].kind == Line::Kind::Section && SameName(lines_[i].name, name)) {
             return i;
@@ -110,7 +106,7 @@ size_t ProfileFile::SectionEnd(size_t header) const {
 }
 
 size_t ProfileFile::FindKey(size_t header, std::string_view key) const {
-    const std::string_view name = Trim(key);
+    const std::string_view name = Trim(key, kBlanks);
     const size_t end = SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind == Line::Kind::Entry && SameName(lines_[i].name, name)) {
@@ -153,7 +149,7 @@ ProfileFile::Line ProfileFile::MakeEntry(std::string_view key, std::string_view 
     }
     Line line;
     line.kind = Line::Kind::Entry;
-    line.name = std::string(Trim(key));
+    line.name = std::string(Trim(key, kBlanks));
     line.value = std::move(clean);
     line.text = line.name + "=" + written;
     return line;
@@ -164,12 +160,12 @@ void ProfileFile::SetString(std::string_view section, std::string_view key,
     Line entry = MakeEntry(key, value);
     size_t header = FindSection(section);
     if (header == std::string::npos) {
-        if (!lines_.empty() && !Trim(lines_.back().text).empty()) {
+        if (!lines_.empty() && !Trim(lines_.back().text, kBlanks).empty()) {
             lines_.push_back(Line{});
         }
         Line head;
         head.kind = Line::Kind::Section;
-        head.name = std::string(Trim(section));
+        head.name = std::string(Trim(section, kBlanks));
         head.text = "[" + head.name + "]";
         lines_.push_back(std::move(head));
         lines_.push_back(std::move(entry));

@@ -3,25 +3,17 @@
 #include <algorithm>
 #include <charconv>
 
-#include "core/SettingsTree.h"
 #include "core/Dialogs.h"
+#include "core/SettingsTree.h"
+#include "core/TextTrim.h"
 
 namespace vigiltron {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 // The leading whole number of a stored text, 0 when it has none (stored values are loose text).
 int LeadingNumber(std::string_view text) {
-    text = Trim(text);
+    text = Trim(text, " ");
     int value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     return result.ec == std::errc() ? value : 0;
@@ -29,7 +21,7 @@ int LeadingNumber(std::string_view text) {
 
 // A slot or camera number 1..4 taken from a whole sub-index text; 0 for anything else.
 int SingleSlot(std::string_view subIndex) {
-    subIndex = Trim(subIndex);
+    subIndex = Trim(subIndex, " ");
     int value = 0;
     const auto end = subIndex.data() + subIndex.size();
     const auto result = std::from_chars(subIndex.data(), end, value);
@@ -42,7 +34,7 @@ int SingleSlot(std::string_view subIndex) {
 // The two slots of a combined sensor's sub-index ("12": Temperature 1, Humidity 2); a text that
 // is not exactly two slot digits gives 0 for both.
 std::pair<int, int> ComboSlots(std::string_view subIndex) {
-    subIndex = Trim(subIndex);
+    subIndex = Trim(subIndex, " ");
     if (subIndex.size() != 2) {
         return {0, 0};
     }

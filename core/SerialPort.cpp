@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Dialogs.h"
+#include "core/TextTrim.h"
 
 namespace vigiltron {
 
@@ -47,18 +48,8 @@ std::vector<std::string_view> SplitFields(std::string_view text) {
     }
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && s.back() == ' ') {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 bool ParseInt(std::string_view s, int& out) {
-    s = Trim(s);
+    s = Trim(s, " ");
     const auto* end = s.data() + s.size();
     const auto result = std::from_chars(s.data(), end, out);
     return result.ec == std::errc() && result.ptr == end && !s.empty();
@@ -81,7 +72,7 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text, std::string
     if (!ParseInt(fields[0], s.baudRate) || s.baudRate <= 0) {
         return fail("baud rate must be a positive number");
     }
-    const auto parity = Trim(fields[1]);
+    const auto parity = Trim(fields[1], " ");
     if (parity.size() != 1) {
         return fail("parity must be one of n, o, e, m, s");
     }
@@ -112,7 +103,7 @@ std::optional<LineSettings> ParseLineSettings(std::string_view text, std::string
     if (!ParseInt(fields[2], s.dataBits) || s.dataBits < 5 || s.dataBits > 8) {
         return fail("data bits must be 5 to 8");
     }
-    const auto stop = Trim(fields[3]);
+    const auto stop = Trim(fields[3], " ");
     if (stop == "1") {
         s.stopBits = 1;
     } else if (stop == "1.5") {

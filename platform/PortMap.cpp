@@ -1,19 +1,11 @@
 #include "platform/PortMap.h"
 
 #include "core/SettingsTree.h"
+#include "core/TextTrim.h"
 
 namespace vigiltron {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return "";
-    }
-    const auto last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
-}
 
 bool IsValidComNumber(int comNumber) {
     return comNumber >= 1 && comNumber <= PortMap::kMaxComNumber;
@@ -25,7 +17,7 @@ void PortMap::Set(int comNumber, const std::string& devicePath) {
     if (!IsValidComNumber(comNumber)) {
         return;
     }
-    const std::string path = Trim(devicePath);
+    const std::string path(Trim(devicePath));
     if (path.empty()) {
         entries_.erase(comNumber);
     } else {
