@@ -1,17 +1,22 @@
 #include "app/Program.h"
 
 #include <unistd.h>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
 #include <csignal>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
 
+#include "app/DesktopFrontEnd.h"
+#include "app/DesktopModule.h"
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
 #include "app/ViewJournal.h"
@@ -24,17 +29,10 @@
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
-#include "platform/QtSoundPlayer.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/VirtualEventLoop.h"
-
-#ifdef VIGILTRON_WITH_UI
-#include "ui/AlarmWindow.h"
-#include "ui/MainWindow.h"
-#include "ui/QtDialogs.h"
-#endif
 
 namespace vigiltron {
 
@@ -65,13 +63,16 @@ void LoadDemoSettings(MemorySettingsTree& tree, const std::string& path) {
 }
 
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t terminationRequested = 0;
 
 void OnTerminationSignal(int) {
+    terminationRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// Ends the Qt loop cleanly on Ctrl+C or a service stop, so every port and file is closed.
+// Ends the Qt loop cleanly on Ctrl+C or a service stop, so every port and file is closed. (A
+// virtual-time run looks at `terminationRequested` instead: its loop never waits on the pipe.)
 void QuitOnTerminationSignals(QCoreApplication& app) {
     if (::pipe(signalPipe) != 0) {
         return;
@@ -96,6 +97,39 @@ StartupSwitches SwitchesOf(const CommandLine& cmd) {
     return s;
 }
 
+// A new folder for one demo run, named after the process; empty when none can be made. Only a
+// folder made here is removed at the end, so one that is already there (left by a crashed run,
+// or put there by someone else) is never taken over: the run gets a unique name instead.
+std::string MakeDemoFolder() {
+    const QString named = QDir::tempPath() + "/vigiltron-demo-" + QString::number(::getpid());
+    if (QDir().mkdir(named, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        return named.toStdString();
+    }
+    QTemporaryDir unique(named + "-XXXXXX");
+    if (!unique.isValid()) {
+        return {};
+    }
+    unique.setAutoRemove(false);
+    return unique.path().toStdString();
+}
+
+// Removes the demo's folder when the run ends, by any way short of a crash: the end of the
+// virtual time, the window's Exit, or a termination signal (which ends the loop).
+class TemporaryFolderRemoval {
+public:
+    explicit TemporaryFolderRemoval(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFolderRemoval() {
+        if (!path_.empty() && !QDir(QString::fromStdString(path_)).removeRecursively()) {
+            std::cerr << "vigiltron-manager: could not remove the demo files in " << path_ << "\n";
+        }
+    }
+    TemporaryFolderRemoval(const TemporaryFolderRemoval&) = delete;
+    TemporaryFolderRemoval& operator=(const TemporaryFolderRemoval&) = delete;
+
+private:
+    std::string path_;
+};
+
 }  // namespace
 
 ProgramPaths ResolvePaths(const CommandLine& cmd) {
@@ -119,9 +153,13 @@ ProgramPaths ResolvePaths(const CommandLine& cmd) {
                                 .toStdString();
     }
     if (cmd.demo && !cmd.configDir) {
-        // The demo keeps its logs apart from the user's.
+        // The demo keeps its logs apart from the user's, in a folder that goes when it ends.
+        paths.temporaryFolder = MakeDemoFolder();
         paths.applicationFolder =
-            (QDir::tempPath() + "/vigiltron-demo-" + QString::number(::getpid())).toStdString();
+            !paths.temporaryFolder.empty()
+                ? paths.temporaryFolder
+                : (QDir::tempPath() + "/vigiltron-demo-" + QString::number(::getpid()))
+                      .toStdString();
         paths.configDirectory = paths.applicationFolder;
     }
     QDir().mkpath(QString::fromStdString(paths.configDirectory));
@@ -143,17 +181,26 @@ std::string ResourcePath(const std::string& name) {
 }
 
 int RunProgram(const CommandLine& cmd, int argc, char** argv) {
-    std::unique_ptr<QCoreApplication> app;
-#ifdef VIGILTRON_WITH_UI
+    // A windowed run needs the desktop module before anything else: it makes the application
+    // object. Headless runs never load it, nor the Widgets, Gui and Multimedia it brings.
+    std::unique_ptr<DesktopFrontEnd> desktop;
     if (!cmd.headless) {
-        app = std::make_unique<QApplication>(argc, argv);
+        const std::string modulePath = DesktopModulePath(argc > 0 ? argv[0] : nullptr);
+        LoadedDesktop loaded = LoadDesktopFrontEnd(modulePath);
+        if (!loaded.frontEnd) {
+            std::cerr << "vigiltron-manager: cannot load the windows from " << modulePath << ": "
+                      << loaded.error << "\n"
+                      << "Run with --headless to use the program without windows.\n";
+            return 1;
+        }
+        desktop = std::move(loaded.frontEnd);
     }
-#endif
-    if (!app) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    std::unique_ptr<QCoreApplication> app = desktop
+                                                ? desktop->MakeApplication(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName("Vigiltron");
     QCoreApplication::setApplicationName("Vigiltron Manager");
+    QuitOnTerminationSignals(*app);
 
     // Hardware-free runs: read the scenario first, so a bad file stops the program before
     // anything is attached or started.
@@ -170,6 +217,13 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     }
 
     const ProgramPaths paths = ResolvePaths(cmd);
+    // Declared before everything that writes there, so it goes after all of it.
+    const TemporaryFolderRemoval removeDemoFiles(paths.temporaryFolder);
+    if (!cmd.headless && !paths.temporaryFolder.empty()) {
+        // Headless runs say it in the journal's first lines.
+        std::cerr << ("vigiltron-manager: demo files in " + paths.temporaryFolder +
+                      " (removed at exit; --config-dir DIR keeps them)\n");
+    }
 
     std::unique_ptr<EventLoop> loop;
     std::unique_ptr<Clock> clock;
@@ -186,16 +240,12 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
     std::unique_ptr<Journal> journal;
     std::unique_ptr<Dialogs> dialogs;
-    if (cmd.headless) {
+    if (desktop) {
+        journal = std::make_unique<NullJournal>();
+        dialogs = desktop->MakeDialogs();
+    } else {
         journal = std::make_unique<StreamJournal>(std::cout, *clock);
         dialogs = std::make_unique<HeadlessDialogs>(*journal);
-    } else {
-        journal = std::make_unique<NullJournal>();
-#ifdef VIGILTRON_WITH_UI
-        dialogs = std::make_unique<QtDialogs>();
-#else
-        dialogs = std::make_unique<HeadlessDialogs>(*journal);
-#endif
     }
 
     std::unique_ptr<SettingsTree> settings;
@@ -233,10 +283,10 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     LinuxSystemActions system;
     // Headless runs are silent: nobody is there to hear the alarm.
     std::unique_ptr<SoundPlayer> sound;
-    if (cmd.headless) {
-        sound = std::make_unique<SilentSoundPlayer>();
+    if (desktop) {
+        sound = desktop->MakeSoundPlayer(ResourcePath("alert.wav"));
     } else {
-        sound = std::make_unique<QtSoundPlayer>(QString::fromStdString(ResourcePath("alert.wav")));
+        sound = std::make_unique<SilentSoundPlayer>();
     }
     Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
                                  files, system, *sound, paths.applicationFolder,
@@ -247,25 +297,22 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         viewJournal = std::make_unique<ViewJournal>(engine.view, *journal, *loop);
     }
 
-#ifdef VIGILTRON_WITH_UI
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<AlarmWindow> alarmWindow;
-    if (!cmd.headless) {
-        MainWindowCommands commands;
-        commands.connectAll = [&engine] { engine.link.cmdConnectAll_Click(); };
-        commands.toggleConnect = [&engine](int n) { engine.link.cmdConnectSensor_Click(n); };
-        commands.clearHighLow = [&engine](Tab tab, int slot) {
-            engine.link.ClearHighLow(tab, slot);
-        };
-        commands.exitRequested = [&engine] {
+    std::unique_ptr<DesktopWindows> windows;
+    if (desktop) {
+        DesktopCommands commands;
+        MainWindowCommands& main = commands.main;
+        main.connectAll = [&engine] { engine.link.cmdConnectAll_Click(); };
+        main.toggleConnect = [&engine](int n) { engine.link.cmdConnectSensor_Click(n); };
+        main.clearHighLow = [&engine](Tab tab, int slot) { engine.link.ClearHighLow(tab, slot); };
+        main.exitRequested = [&engine] {
             if (engine.startup.ConfirmExit()) {
                 QCoreApplication::quit();
             }
         };
-        commands.clearLocalLog = [&engine](Tab tab, int slot) {
+        main.clearLocalLog = [&engine](Tab tab, int slot) {
             engine.logFiles.ClearLocalLog(tab, slot);
         };
-        commands.slotButton = [&engine](Tab tab, int slot, SlotButton button) {
+        main.slotButton = [&engine](Tab tab, int slot, SlotButton button) {
             StreamingSensors& sensors = engine.streaming;
             const bool accelerometer = tab == Tab::Accelerometer;
             switch (button) {
@@ -285,30 +332,16 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                     break;
             }
         };
-        commands.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
-        commands.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };
-        commands.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };
-        commands.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
-        commands.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };
-        commands.registryCleanOut = [&engine] { engine.startup.RegistryCleanOut(); };
-        window = std::make_unique<MainWindow>(engine.view, commands);
-        static_cast<QtDialogs*>(dialogs.get())->SetParentWindow(window.get());
-        window->show();
-        alarmWindow = std::make_unique<AlarmWindow>(
-            engine.view,
-            AlarmWindowCommands{[&engine] { engine.alerts.Continue(); },
-                                [&engine] { engine.alerts.DisableAllAlarms(); }},
-            window.get());
-        // Start-up decides where the window goes: centred, minimised, or (until the tray icon
-        // exists) minimised in place of the tray.
-        engine.view.Subscribe([&engine, w = window.get(), placed = false]() mutable {
-            if (!placed && engine.view.mainWindowPlacement != ViewModel::WindowPlacement::Centred) {
-                placed = true;  // once: the user may restore the window afterwards
-                w->showMinimized();
-            }
-        });
+        main.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
+        main.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };
+        main.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };
+        main.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
+        main.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };
+        main.registryCleanOut = [&engine] { engine.startup.RegistryCleanOut(); };
+        commands.alarmContinue = [&engine] { engine.alerts.Continue(); };
+        commands.alarmDisableAll = [&engine] { engine.alerts.DisableAllAlarms(); };
+        windows = desktop->ShowWindows(engine.view, *dialogs, std::move(commands));
     }
-#endif
 
     journal->Record("status", "starting; settings in " + paths.configDirectory + ", files in " +
                                   paths.applicationFolder);
@@ -317,9 +350,20 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
     int exitCode = 0;
     if (virtualLoop) {
+        // The virtual loop never waits on the signal pipe, so it looks for a termination signal
+        // once a simulated second and then ends as the end of its time would.
+        TimerId watch = 0;
+        std::function<void()> watchForSignals = [&] {
+            if (terminationRequested) {
+                virtualLoop->Stop();
+            } else {
+                watch = virtualLoop->StartTimer(std::chrono::seconds(1), watchForSignals);
+            }
+        };
+        watchForSignals();
         virtualLoop->RunFor(Milliseconds(std::llround(*cmd.virtualTimeSeconds * 1000.0)));
+        virtualLoop->CancelTimer(watch);  // shut-down may still run the loop
     } else {
-        QuitOnTerminationSignals(*app);
         exitCode = app->exec();
     }
     engine.startup.ShutDown();

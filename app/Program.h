@@ -12,6 +12,9 @@ struct ProgramPaths {
     std::string applicationFolder;  // logs, captures
     std::string settingsFile;
     std::string machineSettingsFile;  // empty: the system-wide one
+    // The demo's own folder, made for this run and removed at its end; empty when the files are
+    // kept (always, unless the demo runs without --config-dir).
+    std::string temporaryFolder;
 };
 
 ProgramPaths ResolvePaths(const CommandLine& cmd);

@@ -1,11 +1,16 @@
-// Runs the real program headless, as a user or a service would, and reads its journal.
+// Runs the real program as a user or a service would (headless, and once in an offscreen window)
+// and reads what it prints.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -30,6 +35,72 @@ RunResult RunProgram(const QStringList& args, int timeoutMs = 60000) {
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+// A run that goes on until it is stopped, as a service's or a user's would; both outputs in one.
+class LiveRun {
+public:
+    explicit LiveRun(const QStringList& args, bool offscreenWindows = false) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (offscreenWindows) {
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        }
+        process_.setProcessEnvironment(environment);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(VIGILTRON_BINARY, args);
+    }
+    ~LiveRun() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+    // Reads the output until `text` shows up, followed (later) by `then` when given; false when
+    // it has not within `timeoutMs`.
+    bool WaitFor(const std::string& text, const std::string& then = "", int timeoutMs = 60000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!Shows(text, then)) {
+            if (deadline.hasExpired() ||
+                (process_.state() == QProcess::NotRunning && process_.bytesAvailable() == 0)) {
+                return false;
+            }
+            process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+            output_ += process_.readAll().toStdString();
+        }
+        return true;
+    }
+
+    // Stops the run the way a service stop does (SIGTERM). True when it then ended by itself,
+    // with exit code 0.
+    bool Terminate(int timeoutMs = 60000) {
+        process_.terminate();
+        const bool ended = process_.waitForFinished(timeoutMs);
+        output_ += process_.readAll().toStdString();
+        return ended && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
+
+    qint64 Pid() const { return process_.processId(); }
+    const std::string& Output() const { return output_; }
+
+private:
+    bool Shows(const std::string& text, const std::string& then) const {
+        const auto at = output_.find(text);
+        return at != std::string::npos && output_.find(then, at + text.size()) != std::string::npos;
+    }
+
+    QProcess process_;
+    std::string output_;
+};
+
+// The text between `begin` and the next `end`; empty when `begin` is missing.
+std::string Between(const std::string& text, const std::string& begin, const std::string& end) {
+    const auto at = text.find(begin);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const auto from = at + begin.size();
+    return text.substr(from, text.find(end, from) - from);
 }
 
 int Count(const std::string& text, const std::string& what) {
@@ -112,6 +183,62 @@ TEST(HeadlessRunTest, FirstRunAsksToDetectDevicesAndKeepsFilesInTheConfigDir) {
         << run.out;
     EXPECT_TRUE(QDir(dir.filePath("logfiles")).exists());
     EXPECT_TRUE(QDir(dir.filePath("capturefiles")).exists());
+}
+
+TEST(HeadlessRunTest, AHeadlessRunLoadsNoWindowingSoundOrDesktopBusLibraries) {
+    if (!QFile::exists("/proc/self/maps")) {
+        GTEST_SKIP() << "reads the libraries of a running process from /proc";
+    }
+    QTemporaryDir dir;
+    const QString scenario = WriteFile(dir, "one.scenario", "sensor COM1 temperature value=70\n");
+    WriteFile(dir, "Vigiltron Manager.ini",
+              "[Program%20Setup]\nTotalDevices=1\nAutoConnect=1\nReadingInterval=1\n"
+              "[PortConfig]\n"
+              "Devices\\1\\DeviceType=Vigiltron/T (Temperature)\nDevices\\1\\DeviceName=Probe\n"
+              "Devices\\1\\Port=1\nDevices\\1\\SubIndex=1\n");
+    LiveRun live({"--headless", "--simulate", scenario, "--config-dir", dir.path()});
+    ASSERT_TRUE(live.WaitFor("reading: 1 Probe 70 F")) << live.Output();
+    QFile maps(QString("/proc/%1/maps").arg(live.Pid()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const std::string mapped = maps.readAll().toStdString();
+    EXPECT_NE(mapped.find("/libQt6Core.so"), std::string::npos) << mapped;
+    for (const char* library : {"/libQt6Widgets.so", "/libQt6Gui.so", "/libQt6Multimedia.so",
+                                "/libQt6DBus.so", "/vigiltron-desktop"}) {
+        EXPECT_EQ(mapped.find(library), std::string::npos) << library;
+    }
+    EXPECT_TRUE(live.Terminate()) << live.Output();
+}
+
+TEST(HeadlessRunTest, TheDemoRemovesItsTemporaryFolderUnlessGivenAConfigDir) {
+    const QString temporary = QDir::tempPath() + "/vigiltron-demo-";
+    // To the end of its virtual time.
+    const RunResult run = RunProgram({"--headless", "--demo", "--virtual-time", "60"});
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    const QString folder = QString::fromStdString(Between(run.out, "files in ", "\n"));
+    EXPECT_TRUE(folder.startsWith(temporary)) << run.out;
+    EXPECT_FALSE(QFileInfo::exists(folder)) << folder.toStdString();
+
+    // Stopped by a service stop, in a window: the folder is there while the demo runs, the run
+    // says where on stderr, and the folder is gone once the run has ended.
+    {
+        LiveRun live({"--demo"}, /*offscreenWindows=*/true);
+        const std::string said = "demo files in ";
+        const std::string until = " (removed at exit; --config-dir DIR keeps them)";
+        ASSERT_TRUE(live.WaitFor(said, until)) << live.Output();
+        const QString running = QString::fromStdString(Between(live.Output(), said, until));
+        EXPECT_TRUE(running.startsWith(temporary)) << live.Output();
+        EXPECT_TRUE(QDir(running).exists()) << running.toStdString();
+        EXPECT_TRUE(live.Terminate()) << live.Output();
+        EXPECT_FALSE(QFileInfo::exists(running)) << running.toStdString();
+    }
+
+    // A configuration folder keeps everything, the logs included.
+    QTemporaryDir dir;
+    const RunResult kept =
+        RunProgram({"--headless", "--demo", "--virtual-time", "60", "--config-dir", dir.path()});
+    ASSERT_EQ(kept.exitCode, 0) << kept.err << kept.out;
+    EXPECT_EQ(Between(kept.out, "files in ", "\n"), dir.path().toStdString()) << kept.out;
+    EXPECT_FALSE(QDir(dir.filePath("logfiles")).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace
