@@ -241,4 +241,66 @@ TEST(HeadlessRunTest, TheDemoRemovesItsTemporaryFolderUnlessGivenAConfigDir) {
     EXPECT_FALSE(QDir(dir.filePath("logfiles")).entryList(QDir::Files).isEmpty());
 }
 
+// A sensor on a real serial path whose far end goes away (here: the pseudo-terminal sensor is
+// stopped) is reported lost within a second and connected again when it comes back on the same
+// path, with its log continued in a new file.
+TEST(HeadlessRun, SensorOnARealSerialPathIsLostAndBroughtBack) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("com3");
+    QFile settings(dir.filePath("Vigiltron Manager.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QString("[Port%20Map]\nCOM3=" + link +
+                           "\n\n[Program%20Setup]\nTotalDevices=1\nAutoConnect=1\n"
+                           "ReadingInterval=1\nMinOrSecs=Min\nchkOnScreenAlert1=1\n\n"
+                           "[PortConfig]\nDevices\\1\\DeviceType=Vigiltron/T (Temperature)\n"
+                           "Devices\\1\\DeviceName=Rack\nDevices\\1\\Port=3\n"
+                           "Devices\\1\\SubIndex=1\nDevices\\1\\TabLogging=1\n"
+                           "Devices\\1\\FileLogging=1\n")
+                       .toUtf8());
+    settings.close();
+
+    auto startSensor = [&](QProcess& sensor, const char* value) {
+        sensor.start(VIGILTRON_SIM_BINARY, {"temperature", value, "--link", link});
+        return sensor.waitForReadyRead(10000);  // it prints its device once it serves
+    };
+    QProcess first;
+    ASSERT_TRUE(startSensor(first, "value=70"));
+    LiveRun run({"--headless", "--config-dir", dir.path()});
+    ASSERT_TRUE(run.WaitFor("connect: 1 Rack connected on COM3", "reading: 1 Rack 70 F", 15000))
+        << run.Output();
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_TRUE(
+        run.WaitFor("connect: 1 Rack disconnected: port lost (COM3)", "status: 1 Rack LOST", 3000))
+        << run.Output();
+    EXPECT_TRUE(run.WaitFor("alarm: Sensor Rack on COM3 is no longer connected", "", 1000))
+        << run.Output();
+
+    QProcess second;
+    ASSERT_TRUE(startSensor(second, "value=71"));
+    EXPECT_TRUE(
+        run.WaitFor("reading: 1 Rack 71 F", "connect: 1 Rack connected again on COM3", 15000))
+        << run.Output();
+    EXPECT_TRUE(run.Terminate()) << run.Output();
+    second.terminate();
+    second.waitForFinished(10000);
+
+    int continued = 0;
+    for (const QString& name : QDir(dir.filePath("logfiles")).entryList(QDir::Files)) {
+        QFile file(dir.filePath("logfiles/" + name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        if (text.startsWith("Rack (Continued)\r\n")) {
+            ++continued;
+            EXPECT_TRUE(text.contains("Sensor connected again\r\n")) << text.toStdString();
+            EXPECT_TRUE(text.contains(", 71\r\n")) << text.toStdString();
+        } else {
+            EXPECT_TRUE(text.contains(": Sensor disconnected: port lost\r\n"))
+                << text.toStdString();
+        }
+    }
+    EXPECT_EQ(continued, 1);
+}
+
 }  // namespace
