@@ -25,11 +25,6 @@ std::vector<std::string> LineFramer::Feed(std::string_view bytes) {
         }
         partial_ += c;
     }
-    if (lines.size() > kMaxLines) {
-        const std::size_t excess = lines.size() - kMaxLines;
-        lines.erase(lines.begin(), lines.begin() + std::ptrdiff_t(excess));
-        dropped_ += excess;
-    }
     return lines;
 }
 

@@ -8,13 +8,12 @@
 namespace vigiltron {
 
 // Cuts a byte stream from a streaming sensor into its CR-terminated lines. Lines may arrive split
-// across reads or several in one read; LF and NUL bytes are dropped. Memory stays bounded however
-// the sensor misbehaves: a line longer than kMaxLine is thrown away up to its CR, and when a flood
-// brings more than kMaxLines complete lines at once only the newest are kept.
+// across reads or several in one read; LF and NUL bytes are dropped. Every complete line of a read
+// is handed out, in order; what waits for its CR stays bounded however the sensor misbehaves: a
+// line longer than kMaxLine is thrown away up to its CR.
 class LineFramer {
 public:
     static constexpr std::size_t kMaxLine = 256;
-    static constexpr std::size_t kMaxLines = 64;
 
     // Adds received bytes; returns the lines they completed, oldest first, without their CR.
     std::vector<std::string> Feed(std::string_view bytes);
@@ -23,7 +22,7 @@ public:
     void Reset();
 
     std::size_t Pending() const { return partial_.size(); }
-    // Lines thrown away so far because they were too long or crowded out by a flood.
+    // Lines thrown away so far because they were too long.
     std::size_t Dropped() const { return dropped_; }
 
 private:

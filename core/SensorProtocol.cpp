@@ -40,18 +40,25 @@ bool IsSensorError(const std::string& reply) {
     return reply.find("Sensor Error") != std::string::npos;
 }
 
-std::string SensorProtocol::AwaitReply(SerialPort& port) {
-    std::string reply;
+bool WaitForReplyEnd(EventLoop& loop, SerialPort& port, std::string& text, Milliseconds upTo) {
     bool closed = false;
-    loop_.WaitUntil(kReplyWait, [&] {
+    std::size_t searched = 0;  // a long stream of bytes is searched for its CR only once
+    loop.WaitUntil(upTo, [&] {
         if (!port.IsOpen()) {
             closed = true;
             return true;
         }
-        reply += port.Input();
-        return reply.find('\r') != std::string::npos;
+        text += port.Input();
+        const bool complete = text.find('\r', searched) != std::string::npos;
+        searched = text.size();
+        return complete;
     });
-    if (closed) {
+    return !closed;
+}
+
+std::string SensorProtocol::AwaitReply(SerialPort& port) {
+    std::string reply;
+    if (!WaitForReplyEnd(loop_, port, reply, kReplyWait)) {
         throw PortClosed{};
     }
     return reply;

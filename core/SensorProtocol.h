@@ -66,6 +66,11 @@ private:
     Dialogs& dialogs_;
 };
 
+// The one bounded wait for a reply of the sensor family: adds what `port` receives to `text` until
+// `text` holds a CR or `upTo` has passed, whichever comes first; other events run meanwhile.
+// False when the port closed during the wait (`text` then holds what arrived before).
+bool WaitForReplyEnd(EventLoop& loop, SerialPort& port, std::string& text, Milliseconds upTo);
+
 // Whether a reply reports that the sensor cannot measure.
 bool IsSensorError(const std::string& reply);
 

@@ -30,10 +30,10 @@
 #include "core/Journal.h"
 #include "core/LineFramer.h"
 #include "core/ReadingValue.h"
-#include "sensors/SensorLink.h"
-#include "sensors/StreamingSensors.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/SensorLink.h"
+#include "sensors/StreamingSensors.h"
 #include "sim/RecordingSystemActions.h"
 #include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedPortFactory.h"
@@ -142,9 +142,9 @@ struct Rig {
     RecordingSystemActions system;
     ProximityActions actions{
         ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
-    StreamingSensors streaming{StreamingSensors::Services{
-        loop, clock, dialogs, journal, model, view, prefs, settings, link, evaluator, actions,
-        logFiles}};
+    StreamingSensors streaming{StreamingSensors::Services{loop, clock, dialogs, journal, model,
+                                                          view, prefs, settings, link, evaluator,
+                                                          actions, logFiles}};
     std::shared_ptr<FuzzSensor> sensor;
 };
 

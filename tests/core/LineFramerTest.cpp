@@ -34,16 +34,19 @@ TEST(LineFramerTest, OverlongLineIsDiscardedAndTheNextGoodLineSurvives) {
     EXPECT_EQ(framer.Dropped(), 1u);
 }
 
-TEST(LineFramerTest, FloodKeepsOnlyTheNewestLines) {
+TEST(LineFramerTest, FloodOfLinesInOneReadIsHandedOutWholeAndInOrder) {
     LineFramer framer;
     std::string flood;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 20000; ++i) {
         flood += std::to_string(i) + "cm\r";
     }
-    const Lines lines = framer.Feed(flood);
-    ASSERT_EQ(lines.size(), LineFramer::kMaxLines);
-    EXPECT_EQ(lines.back(), "999cm");
-    EXPECT_EQ(framer.Dropped(), 1000u - LineFramer::kMaxLines);
+    const Lines lines = framer.Feed(flood + "12");
+    ASSERT_EQ(lines.size(), 20000u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i], std::to_string(i) + "cm");
+    }
+    EXPECT_EQ(framer.Dropped(), 0u);
+    EXPECT_EQ(framer.Pending(), 2u);
 }
 
 TEST(LineFramerTest, ResetForgetsAPartialLine) {

@@ -12,8 +12,8 @@
 
 #include "alerts/ProximityActions.h"
 #include "core/AlertTestRig.h"
-#include "sensors/SensorLink.h"
 #include "reporting/LogFiles.h"
+#include "sensors/SensorLink.h"
 #include "sim/RecordingSystemActions.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
@@ -52,7 +52,10 @@ protected:
         link.startEventSensor = [this](int n, DeviceKind kind) { streaming.Start(n, kind); };
         link.resetEventSensor = [this](int n, DeviceKind kind) { streaming.Reset(n, kind); };
     }
-    ~StreamingSensorsTest() override { fs::remove_all(logDir); }
+    ~StreamingSensorsTest() override {
+        yieldsLeft = 0;
+        fs::remove_all(logDir);
+    }
 
     std::shared_ptr<TestSensor> Add(int n, DeviceKind kind, int com, const std::string& slot,
                                     bool eventMode = false) {
@@ -108,7 +111,44 @@ protected:
         return sensor.Commands().at(i).at;
     }
 
+    // From now on the next `times` view changes let the loop run, as a window repainting in the
+    // middle of the handling does: bytes due meanwhile arrive while earlier lines are handled.
+    void YieldOnViewChanges(int times) {
+        if (!yieldObserver) {
+            yieldObserver = true;
+            rig.view.Subscribe([this] {
+                if (yieldsLeft > 0 && !yielding) {
+                    --yieldsLeft;
+                    yielding = true;
+                    rig.loop.ProcessPendingEvents();
+                    yielding = false;
+                }
+            });
+        }
+        yieldsLeft = times;
+    }
+
+    // Puts `bytes` on the line at once, in pieces the port's input buffer holds.
+    static void PushAtOnce(TestSensor& sensor, const std::string& bytes) {
+        for (std::size_t at = 0; at < bytes.size(); at += 4000) {
+            sensor.Push(bytes.substr(at, 4000));
+        }
+    }
+
+    Texts JournalLines(const std::string& containing) const {
+        Texts found;
+        for (const auto& [category, text] : rig.journal.lines) {
+            if (text.find(containing) != std::string::npos) {
+                found.push_back(category + " " + text);
+            }
+        }
+        return found;
+    }
+
     AlertRig rig;
+    bool yieldObserver = false;
+    bool yielding = false;
+    int yieldsLeft = 0;
     SimulatedPortFactory ports{rig.loop};
     fs::path logDir;
     bool fileLogging = true;
@@ -128,9 +168,9 @@ protected:
                                    rig.model, rig.view},
         ProximityActions::Hooks{[this](int kind) { proximityAlerts.push_back(kind); },
                                 [this](int camera) { captures.push_back(camera); }, nullptr}};
-    StreamingSensors streaming{
-        StreamingSensors::Services{rig.loop, rig.clock, rig.dialogs, rig.journal, rig.model, rig.view, rig.prefs,
-                                   rig.settings, link, rig.eval, actions, logFiles}};
+    StreamingSensors streaming{StreamingSensors::Services{
+        rig.loop, rig.clock, rig.dialogs, rig.journal, rig.model, rig.view, rig.prefs, rig.settings,
+        link, rig.eval, actions, logFiles}};
 };
 
 // ---- Line texts ----
@@ -324,6 +364,94 @@ TEST_F(StreamingSensorsTest, OutOfRangeAlertFollowsItsOption) {
     rig.prefs.chkLocalMonitoring = true;  // "Disable All Alerts" holds for this alert too
     streaming.DistanceBytes(3, "25cm\rNo Object\r");
     EXPECT_EQ(Alarms("Object has gone out of range"), 1);
+}
+
+// ---- Bursts ----
+
+TEST_F(StreamingSensorsTest, BurstsOfTwentyThousandLinesAreHandledWholeAndInOrder) {
+    logSettings.maxFileSize = "10000";
+    auto sensor = Add(3, DeviceKind::Distance, 6, "2");
+    sensor->SetStreamInterval(Milliseconds(3600000));  // only the bursts arrive
+    link.ConnectSensor(3);
+    Run(10);
+    std::size_t expected = FileLines(3).size();
+    std::string burst;
+    for (int i = 1; i <= 20000; ++i) {
+        burst += std::to_string(i) + "cm\r";
+    }
+    auto expectAllLogged = [&](const char* how) {
+        const Texts file = FileLines(3);
+        ASSERT_EQ(file.size(), expected + 20000) << how;
+        for (int i = 1; i <= 20000; ++i) {
+            const std::string& line = file[expected + std::size_t(i) - 1];
+            ASSERT_TRUE(line.ends_with(" AM: " + std::to_string(i) + "cm")) << how << ": " << line;
+        }
+        EXPECT_EQ(Row(3).reading, "20000cm") << how;
+        EXPECT_EQ(Log(Tab::Distance, 2).front(), "09:05 AM: 20000cm") << how;
+        EXPECT_EQ(streaming.QueuedLines(3), 0u) << how;
+        expected = file.size();
+    };
+
+    streaming.DistanceBytes(3, burst);  // one read
+    expectAllLogged("one read");
+
+    // Through the port, many reads at once, while handling lets later pieces in.
+    YieldOnViewChanges(1000000);
+    PushAtOnce(*sensor, burst);
+    Run(10);
+    expectAllLogged("many reads");
+    EXPECT_TRUE(JournalLines("dropped").empty());
+}
+
+TEST_F(StreamingSensorsTest, SensorOutrunningItsHandlingLosesItsOldestLinesAndSaysSoOnce) {
+    logSettings.maxFileSize = "100000";
+    auto sensor = Add(3, DeviceKind::Distance, 6, "2");
+    sensor->SetStreamInterval(Milliseconds(3600000));
+    link.ConnectSensor(3);
+    Run(10);
+    const std::size_t header = FileLines(3).size();
+    auto line = [](int i) {
+        std::string digits = std::to_string(i);
+        return std::string(6 - digits.size(), '0') + digits + "cm";
+    };
+    // Some 1.2 MiB of lines arrive while the first one is still being handled.
+    constexpr int kLines = 140000;
+    std::string flood;
+    for (int i = 1; i <= kLines; ++i) {
+        flood += line(i) + "\r";
+    }
+    YieldOnViewChanges(1);
+    PushAtOnce(*sensor, flood);
+    Run(10);
+
+    const Texts reports = JournalLines("lines dropped");
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string prefix = "status 3 Sensor 3: ";
+    ASSERT_EQ(reports[0].rfind(prefix, 0), 0u) << reports[0];
+    const int dropped = std::stoi(reports[0].substr(prefix.size()));
+    EXPECT_EQ(reports[0], prefix + std::to_string(dropped) +
+                              " lines dropped, the sensor sent faster than they could be handled");
+    ASSERT_GT(dropped, 0);
+    ASSERT_LT(dropped, kLines / 2);
+    EXPECT_EQ(Log(Tab::Distance, 2).front(),
+              "09:05 AM " + std::to_string(dropped) + " lines dropped");
+
+    // The first line was handled before the flood piled up; the oldest of the rest gave way.
+    const Texts file = FileLines(3);
+    ASSERT_EQ(file.size(), header + std::size_t(kLines - dropped));
+    EXPECT_TRUE(file[header].ends_with(" AM: " + line(1))) << file[header];
+    EXPECT_TRUE(file[header + 1].ends_with(" AM: " + line(dropped + 2))) << file[header + 1];
+    EXPECT_TRUE(file.back().ends_with(" AM: " + line(kLines))) << file.back();
+    EXPECT_EQ(Row(3).reading, line(kLines));
+
+    // Lines handled in time afterwards report nothing more.
+    sensor->Push(line(1) + "\r" + line(2) + "\r");
+    Run(10);
+    EXPECT_EQ(Row(3).reading, line(2));
+    EXPECT_EQ(JournalLines("lines dropped").size(), 1u);
+    EXPECT_EQ(
+        rig.CountLines(Tab::Distance, 2, "09:05 AM " + std::to_string(dropped) + " lines dropped"),
+        1);
 }
 
 // ---- Mode changes ----
