@@ -108,9 +108,10 @@ struct ThresholdEvaluator::Family {
     bool temperature;
 };
 
-int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& reading, int kind,
-                                    int m, int slot) {
+int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& reading, int m,
+                                    int slot) {
     const bool isTemp = family.temperature;
+    const int kind = KindCode(isTemp ? DeviceKind::Temperature : DeviceKind::Humidity);
     const Tab tab = isTemp ? Tab::Temperature : Tab::Humidity;
     const AlertSource source = isTemp ? AlertSource::Temperature : AlertSource::Humidity;
     const int index = isTemp ? kTemperatureIndex : kHumidityIndex;
@@ -175,15 +176,14 @@ int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& rea
     return 0;
 }
 
-int ThresholdEvaluator::CheckTThresh(const std::string& reading, int kind, int n, int slot,
-                                     bool comboHalf) {
+int ThresholdEvaluator::CheckTThresh(const std::string& reading, int n, int slot, bool comboHalf) {
     if (reading.empty() || reading == " ") {
         return 0;
     }
     try {
         // A combined sensor's temperature lives in the entry after its lead.
         const int m = comboHalf ? n + 1 : n;
-        return CheckPolled(Family{true}, reading, kind, m, slot);
+        return CheckPolled(Family{true}, reading, m, slot);
     } catch (...) {
         if (s_.errorJournal) {
             s_.errorJournal(":13", "CheckTThresh:Error");
@@ -192,13 +192,13 @@ int ThresholdEvaluator::CheckTThresh(const std::string& reading, int kind, int n
     }
 }
 
-int ThresholdEvaluator::CheckHThresh(const std::string& reading, int kind, int n, int slot,
+int ThresholdEvaluator::CheckHThresh(const std::string& reading, int n, int slot,
                                      bool /*comboHalf*/) {
     if (reading.empty() || reading == " ") {
         return 0;
     }
     try {
-        return CheckPolled(Family{false}, reading, kind, n, slot);
+        return CheckPolled(Family{false}, reading, n, slot);
     } catch (...) {
         return 0;
     }

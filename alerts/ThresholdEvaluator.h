@@ -52,9 +52,9 @@ public:
 
     // Temperature reading of entry n (a combined sensor's temperature half: n is the lead and the
     // evaluation works on n + 1). Returns 1 when the reading is out of limits, else 0.
-    int CheckTThresh(const std::string& reading, int kind, int n, int slot, bool comboHalf);
+    int CheckTThresh(const std::string& reading, int n, int slot, bool comboHalf);
     // Humidity reading of entry n; the combo flag changes nothing. 1 when out of limits.
-    int CheckHThresh(const std::string& reading, int kind, int n, int slot, bool comboHalf);
+    int CheckHThresh(const std::string& reading, int n, int slot, bool comboHalf);
     // One accelerometer reading pair, as the stream line splits into X and Y texts.
     void CheckTilt(const std::string& x, const std::string& y, int n, int slot);
     // The alarm or OK notice of one tilt condition ("XMin", "XMax", "YMin", "YMax").
@@ -83,7 +83,7 @@ public:
 
 private:
     struct Family;
-    int CheckPolled(const Family& family, const std::string& reading, int kind, int n, int slot);
+    int CheckPolled(const Family& family, const std::string& reading, int n, int slot);
     std::string& Mark(Tab tab, int slot);
     void ShowTrayAlert();
     bool OnScreen(int index) const;

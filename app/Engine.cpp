@@ -2,29 +2,6 @@
 
 namespace vigiltron {
 
-void EngineReadings::CheckTThresh(const std::string& reading, int kind, int n, int slot,
-                                  bool comboHalf) {
-    engine_.evaluator.CheckTThresh(reading, kind, n, slot, comboHalf);
-}
-
-void EngineReadings::CheckHThresh(const std::string& reading, int kind, int n, int slot,
-                                  bool comboHalf) {
-    engine_.evaluator.CheckHThresh(reading, kind, n, slot, comboHalf);
-}
-
-void EngineReadings::FileTabLogging(const std::string& reading, int n, int kind,
-                                    const std::string& temperature) {
-    engine_.logFiles.FileTabLogging(reading, n, kind, temperature);
-}
-
-void EngineReadings::ClearTemperatureLatches() {
-    engine_.evaluator.ClearTemperatureLatches();
-}
-
-void EngineReadings::ClearHumidityLatches() {
-    engine_.evaluator.ClearHumidityLatches();
-}
-
 Engine::Engine(EngineServices s)
     : services(s),
       prefs(Preferences::Defaults(s.applicationFolder)),
@@ -52,9 +29,10 @@ Engine::Engine(EngineServices s)
               config.AddJournalEntry(code, value);
           },
           [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
-      readings(*this),
-      link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, linkSettings,
-                                readings, logFiles,
+      readings(
+          ReadingPipeline::Services{s.clock, s.journal, model, view, prefs, evaluator, logFiles}),
+      link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, prefs, readings,
+                                logFiles,
                                 [this](const std::string& code, const std::string& value) {
                                     config.AddJournalEntry(code, value);
                                 },
@@ -134,10 +112,6 @@ Engine::Engine(EngineServices s)
 }
 
 void Engine::ApplyPreferences() {
-    linkSettings.readingInterval = prefs.ReadingInterval;
-    linkSettings.intervalInMinutes = prefs.MinOrSecs != "Sec";
-    linkSettings.unit = prefs.ForC == "C" ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
-    linkSettings.alertsDisabled = prefs.chkLocalMonitoring;
     logSettings.logDirectory =
         prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
     logSettings.closeFileAfterWrite = prefs.CloseFileAfterWrite;

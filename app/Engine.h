@@ -11,7 +11,6 @@
 #include "config/ConfigStore.h"
 #include "config/MachineSettings.h"
 #include "config/Preferences.h"
-#include "core/SettingsTree.h"
 #include "config/Startup.h"
 #include "config/TextFileStore.h"
 #include "core/Clock.h"
@@ -19,13 +18,15 @@
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
 #include "core/Journal.h"
-#include "sensors/LineStateSensors.h"
-#include "sensors/SensorLink.h"
 #include "core/SerialPort.h"
-#include "sensors/StreamingSensors.h"
+#include "core/SettingsTree.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/LineStateSensors.h"
+#include "sensors/ReadingPipeline.h"
+#include "sensors/SensorLink.h"
+#include "sensors/StreamingSensors.h"
 
 namespace vigiltron {
 
@@ -45,25 +46,6 @@ struct EngineServices {
     std::string configDirectory;
 };
 
-class Engine;
-
-// Polled readings go on to threshold evaluation and to the logs.
-class EngineReadings : public ReadingObserver {
-public:
-    explicit EngineReadings(Engine& engine) : engine_(engine) {}
-    void CheckTThresh(const std::string& reading, int kind, int n, int slot,
-                      bool comboHalf) override;
-    void CheckHThresh(const std::string& reading, int kind, int n, int slot,
-                      bool comboHalf) override;
-    void FileTabLogging(const std::string& reading, int n, int kind,
-                        const std::string& temperature) override;
-    void ClearTemperatureLatches() override;
-    void ClearHumidityLatches() override;
-
-private:
-    Engine& engine_;
-};
-
 // Every part of the engine, wired together once. The windows and the headless journal observe
 // `view`; commands go to `link`, `startup`, `alerts` and `logFiles`.
 class Engine {
@@ -77,7 +59,6 @@ public:
     ViewModel view;
     Preferences prefs;
     DeviceModel model;
-    LinkSettings linkSettings;
     LogFiles::Settings logSettings;
     LogFiles logFiles;
     ConfigStore config;
@@ -87,7 +68,7 @@ public:
     UnconfiguredPager pager;
     AlertDispatcher alerts;
     ThresholdEvaluator evaluator;
-    EngineReadings readings;
+    ReadingPipeline readings;
     SensorLink link;
     ProximityActions proximity;
     LineStateSensors lineState;

@@ -121,7 +121,11 @@ Result LogLines(int files, double seconds, bool closeAfterWrite) {
     auto now = start;
     while (now < end) {
         const auto before = now;
-        logs.FileTabLogging(std::to_string(60 + result.lines % 40) + ".5", 1, 1, "");
+        Reading reading;
+        reading.setupIndex = 1;
+        reading.kind = DeviceKind::Temperature;
+        reading.text = std::to_string(60 + result.lines % 40) + ".5";
+        logs.FileTabLogging(reading);
         now = SteadyClock::now();
         result.worstMs = std::max(result.worstMs,
                                   std::chrono::duration<double, std::milli>(now - before).count());

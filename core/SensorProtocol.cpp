@@ -6,11 +6,6 @@ namespace vigiltron {
 
 namespace {
 
-constexpr int kTemperature = 1;
-constexpr int kHumidity = 2;
-constexpr int kAccelerometer = 8;
-constexpr int kDistance = 9;
-
 std::string TemperatureCommand(TemperatureUnit unit) {
     return unit == TemperatureUnit::Celsius ? "tc\r" : "tf\r";
 }
@@ -82,11 +77,11 @@ void SensorProtocol::SendStaggered(SerialPort& port, const std::string& first,
     port.Output(rest);
 }
 
-std::string SensorProtocol::Identify(SerialPort& port, int kind) {
+std::string SensorProtocol::Identify(SerialPort& port, bool staggered) {
     try {
         for (int query = 0; query < kIdentifyQueries; ++query) {
             std::string reply;
-            if (kind == kAccelerometer || kind == kDistance) {
+            if (staggered) {
                 SendStaggered(port, "i", "\r");
                 reply = AwaitReply(port);
             } else {
@@ -101,39 +96,45 @@ std::string SensorProtocol::Identify(SerialPort& port, int kind) {
     return "";
 }
 
-std::string SensorProtocol::StandardRead(ReadingTarget& target, int kind, TemperatureUnit unit) {
+Reading SensorProtocol::StandardRead(ReadingTarget& target, DeviceKind kind, TemperatureUnit unit) {
+    Reading reading;
+    reading.setupIndex = target.setupIndex;
+    reading.kind = kind;
+    if (kind == DeviceKind::Temperature) {
+        reading.unit = UnitLetter(unit);
+    }
     SerialPort* port = target.port;
     if (port == nullptr || !port->IsOpen()) {
         dialogs_.ShowMessage("Port is no longer open. In newTakeVTReading");
         SetPolling(target, false);
-        return "";
+        return reading;
     }
-    std::string value;
+    std::string& value = reading.text;
     try {
         loop_.ProcessPendingEvents();
         std::string reply;
         int unanswered = 0;
         while (unanswered < kReadQueries) {
             switch (kind) {
-                case kTemperature:
+                case DeviceKind::Temperature:
                     if (target.row) {
                         target.row->unit = UnitLetter(unit);
                     }
                     reply = Query(*port, TemperatureCommand(unit));
                     break;
-                case kHumidity:
+                case DeviceKind::Humidity:
                     reply = Query(*port, "h\r");
                     break;
-                case kAccelerometer:
+                case DeviceKind::Accelerometer:
                     port->Output("a");
                     reply = Query(*port, "\r");
                     break;
-                case kDistance:
+                case DeviceKind::Distance:
                     port->Output("d");
                     reply = Query(*port, "\r");
                     break;
                 default:
-                    return "";
+                    return reading;
             }
             if (!reply.empty()) {
                 SetPolling(target, true);
@@ -149,43 +150,59 @@ std::string SensorProtocol::StandardRead(ReadingTarget& target, int kind, Temper
             if (target.disconnect) {
                 target.disconnect();
             }
-            return "";
+            return reading;
         }
         if (IsSensorError(reply)) {
             ShowSensorError(target);
-            return "";
+            return reading;
         }
         switch (kind) {
-            case kTemperature:
+            case DeviceKind::Temperature:
                 value = ReadingValue(reply, 6);
                 break;
-            case kHumidity:
+            case DeviceKind::Humidity:
                 value = ReadingValue(reply, 5);
                 break;
-            case kAccelerometer: {
+            case DeviceKind::Accelerometer: {
                 const std::string x = ReadingValue(reply, 6);
                 value = x + " / ";
                 value += reply.size() > 7 ? ReadingValue(reply.substr(7), 6) : "0";
                 break;
             }
-            case kDistance:
+            case DeviceKind::Distance:
                 value = ReadingValue(reply, 6);
                 break;
+            default:
+                break;
         }
-        return value;
+        return reading;
     } catch (const PortClosed&) {
         dialogs_.ShowMessage("Error in newTakeVTReading. TmpHoldString1 = " + value);
-        return "999";
+        reading.text.clear();
+        reading.failed = true;
+        return reading;
     }
 }
 
-std::string SensorProtocol::THRead(ReadingTarget& target, TemperatureUnit unit) {
+SensorProtocol::CombinedReading SensorProtocol::THRead(ReadingTarget& target,
+                                                       TemperatureUnit unit) {
+    CombinedReading result;
+    result.humidity.setupIndex = target.setupIndex;
+    result.humidity.kind = DeviceKind::Humidity;
+    result.temperature.setupIndex = target.setupIndex + 1;
+    result.temperature.kind = DeviceKind::Temperature;
+    result.temperature.unit = UnitLetter(unit);
+    auto failed = [&result] {
+        result.temperature.failed = true;
+        result.humidity.failed = true;
+        return result;
+    };
     SerialPort* port = target.port;
     if (port == nullptr) {
-        return "999";
+        return failed();
     }
     try {
-        bool answered = false;
+        bool& answered = result.answered;
         loop_.ProcessPendingEvents();
         std::string reply;
         for (int query = 0; query < kReadQueries && !answered; ++query) {
@@ -203,9 +220,9 @@ std::string SensorProtocol::THRead(ReadingTarget& target, TemperatureUnit unit) 
         if (!answered) {
             dialogs_.ShowMessage(
                 "THRead: Sensor not responding after 10 queries.  Disconnecting sensor.");
-            return "";
+            return result;
         }
-        std::string temperature;
+        std::string& temperature = result.temperature.text;
         if (IsSensorError(reply)) {
             dialogs_.ShowMessage("Sensor Error: Received from sensor");
         } else {
@@ -213,16 +230,16 @@ std::string SensorProtocol::THRead(ReadingTarget& target, TemperatureUnit unit) 
         }
         loop_.ProcessPendingEvents();
         const std::string humidityReply = Query(*port, "h\r");
-        std::string humidity;
+        std::string& humidity = result.humidity.text;
         if (IsSensorError(humidityReply)) {
             ShowSensorError(target);
         } else if (!humidityReply.empty()) {
             // A silent humidity half is a failed part, not a reading of 0.
             humidity = ReadingValue(humidityReply, 5);
         }
-        return temperature + "/" + humidity;
+        return result;
     } catch (const PortClosed&) {
-        return "999";
+        return failed();
     }
 }
 

@@ -3,8 +3,10 @@
 #include <functional>
 #include <string>
 
+#include "core/DeviceKind.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
+#include "core/Reading.h"
 #include "core/SerialPort.h"
 #include "core/Timer.h"
 #include "core/ViewModel.h"
@@ -39,16 +41,22 @@ public:
 
     SensorProtocol(EventLoop& loop, Dialogs& dialogs) : loop_(loop), dialogs_(dialogs) {}
 
-    // Sends the identification query of `kind` up to three times until a reply arrives; returns
-    // the reply, or empty when the sensor never answered.
-    std::string Identify(SerialPort& port, int kind);
+    // Sends the identification query up to three times until a reply arrives; returns the reply,
+    // or empty when the sensor never answered. Streaming sensors take it one character at a time.
+    std::string Identify(SerialPort& port, bool staggered);
 
-    // Reads temperature (1), humidity (2), accelerometer (8) or distance (9) sensors. Returns the
-    // value text, empty when there was no usable reply, or "999" when the exchange failed.
-    std::string StandardRead(ReadingTarget& target, int kind, TemperatureUnit unit);
+    // Reads a temperature, humidity, accelerometer or distance sensor. The reading's text is the
+    // value, empty when there was no usable reply; `failed` when the exchange broke off.
+    Reading StandardRead(ReadingTarget& target, DeviceKind kind, TemperatureUnit unit);
 
-    // Reads a combined sensor: temperature text, "/", humidity text (a failed part is empty).
-    std::string THRead(ReadingTarget& target, TemperatureUnit unit);
+    // A combined sensor's two halves; a failed part has an empty text. `answered` is false when
+    // the sensor said nothing at all.
+    struct CombinedReading {
+        Reading temperature;
+        Reading humidity;
+        bool answered = false;
+    };
+    CombinedReading THRead(ReadingTarget& target, TemperatureUnit unit);
 
     // Sends `bytes` and waits for the reply line (bounded); returns what arrived, CR included.
     // Returns empty on silence. Fails (PortClosed) when the port closes under the exchange.

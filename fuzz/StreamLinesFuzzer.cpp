@@ -32,6 +32,7 @@
 #include "core/ReadingValue.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/ReadingPipeline.h"
 #include "sensors/SensorLink.h"
 #include "sensors/StreamingSensors.h"
 #include "sim/RecordingSystemActions.h"
@@ -60,14 +61,6 @@ class SilentSound : public SoundPlayer {
 public:
     void Play(bool) override {}
     void Stop() override {}
-};
-
-struct NoReadings : ReadingObserver {
-    void CheckTThresh(const std::string&, int, int, int, bool) override {}
-    void CheckHThresh(const std::string&, int, int, int, bool) override {}
-    void FileTabLogging(const std::string&, int, int, const std::string&) override {}
-    void ClearTemperatureLatches() override {}
-    void ClearHumidityLatches() override {}
 };
 
 constexpr int kEntry = 4;
@@ -135,9 +128,9 @@ struct Rig {
     SimulatedPortFactory ports{loop};
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
-    NoReadings readings;
-    LinkSettings linkSettings;
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, linkSettings,
+    ReadingPipeline readings{
+        ReadingPipeline::Services{clock, journal, model, view, prefs, evaluator, logFiles}};
+    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
                                          readings, logFiles, nullptr, nullptr}};
     RecordingSystemActions system;
     ProximityActions actions{

@@ -257,38 +257,34 @@ void LogFiles::ClearTrouble(OpenLog& log) {
 
 // ---- Readings and events ----
 
-bool LogFiles::FileTabLogging(const std::string& reading, int n, int kind,
-                              const std::string& temperature) {
+bool LogFiles::FileTabLogging(const Reading& reading) {
     try {
-        DeviceRecord* record = s_.model.Entry(n);
+        const int n = reading.setupIndex;
+        // A combined sensor's halves share the lead's switches; its temperature half logs to
+        // the entry after the lead.
+        const int lead = s_.model.LeadIndexOf(n);
+        const DeviceRecord* record = s_.model.Entry(lead);
         if (record == nullptr) {
             return false;
         }
-        const DeviceKind deviceKind = KindFromCode(kind);
+        const bool combined = s_.model.ComboPartnerOf(lead) != 0;
         if (record->tabLogging) {
-            switch (deviceKind) {
+            switch (reading.kind) {
                 case DeviceKind::Temperature:
                 case DeviceKind::Humidity: {
                     const Tab tab =
-                        deviceKind == DeviceKind::Temperature ? Tab::Temperature : Tab::Humidity;
-                    AddPolledScreenLine(tab, s_.model.SlotOf(n, tab),
-                                        ReadingScreenLine(s_.clock, reading, s_.view.Row(n).unit));
+                        reading.kind == DeviceKind::Temperature ? Tab::Temperature : Tab::Humidity;
+                    AddPolledScreenLine(tab, s_.model.SlotOf(lead, tab),
+                                        ReadingScreenLine(s_.clock, reading.text, reading.unit));
                     break;
                 }
-                case DeviceKind::Combined:
-                    AddPolledScreenLine(Tab::Humidity, s_.model.SlotOf(n, Tab::Humidity),
-                                        ReadingScreenLine(s_.clock, reading, s_.view.Row(n).unit));
-                    AddPolledScreenLine(
-                        Tab::Temperature, s_.model.SlotOf(n, Tab::Temperature),
-                        ReadingScreenLine(s_.clock, temperature, s_.view.Row(n + 1).unit));
-                    break;
                 case DeviceKind::Distance:
                     AddPolledScreenLine(Tab::Distance, s_.model.SlotOf(n, Tab::Distance),
-                                        DashScreenLine(s_.clock, reading));
+                                        DashScreenLine(s_.clock, reading.text));
                     break;
                 case DeviceKind::Accelerometer:
                     AddPolledScreenLine(Tab::Accelerometer, s_.model.SlotOf(n, Tab::Accelerometer),
-                                        ColonScreenLine(s_.clock, reading));
+                                        ColonScreenLine(s_.clock, reading.text));
                     break;
                 default:
                     break;
@@ -298,20 +294,10 @@ bool LogFiles::FileTabLogging(const std::string& reading, int n, int kind,
         if (!record->fileLogging || !PortOpen(n)) {
             return true;
         }
-        if (deviceKind == DeviceKind::Combined) {
-            // Humidity to the sensor's own file, temperature to the next entry's.
-            bool written = WriteAndCheck(n, deviceKind, ReadingFileLine(s_.clock, reading));
-            if (n < 10 && record->fileLogging) {
-                written =
-                    WriteAndCheck(n + 1, deviceKind, ReadingFileLine(s_.clock, temperature)) &&
-                    written;
-            }
-            return written;
-        }
-        const std::string line = deviceKind == DeviceKind::Accelerometer
-                                     ? ReceivedFileLine(s_.clock, reading)
-                                     : ReadingFileLine(s_.clock, reading);
-        return WriteAndCheck(n, deviceKind, line);
+        const std::string line = reading.kind == DeviceKind::Accelerometer
+                                     ? ReceivedFileLine(s_.clock, reading.text)
+                                     : ReadingFileLine(s_.clock, reading.text);
+        return WriteAndCheck(n, combined ? DeviceKind::Combined : reading.kind, line);
     } catch (const std::exception& failure) {
         s_.dialogs.ShowMessage(std::string("Error Description = ") + failure.what());
         return false;

@@ -11,6 +11,7 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
+#include "core/Reading.h"
 #include "core/SettingsTree.h"
 #include "core/Timer.h"
 #include "core/ViewModel.h"
@@ -80,12 +81,11 @@ public:
     void ChooseLogDirectory() { SetLogFileDirectory(); }
 
     // ---- Readings ----
-    // Logs one polled reading on screen (TabLogging) and to the file (FileLogging, port open).
-    // `kind` is the kind code; for a combined sensor `reading` is the humidity and `temperature`
-    // the temperature. Returns true when every file line it had to write is written and flushed
-    // to the operating system.
-    bool FileTabLogging(const std::string& reading, int n, int kind,
-                        const std::string& temperature);
+    // Logs one polled reading on screen (TabLogging) and to the file (FileLogging, port open):
+    // a combined sensor's humidity to the lead's file, its temperature to the next entry's.
+    // Returns true when every file line it had to write is written and flushed to the
+    // operating system.
+    bool FileTabLogging(const Reading& reading);
 
     // ---- Event sensors (proximity, water, accelerometer, distance) ----
     // Writes one ready-made file line (see LogLines.h) for entry n when its FileLogging is on and

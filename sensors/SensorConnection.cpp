@@ -5,6 +5,7 @@
 #include "alerts/AlertDispatcher.h"
 #include "core/DeviceModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/ReadingPipeline.h"
 #include "sensors/SensorLink.h"
 
 namespace vigiltron {
@@ -159,7 +160,7 @@ void SensorLink::ConnectSensor(int n) {
         if (port == nullptr) {
             throw ConnectFailure("");
         }
-        const std::string reply = protocol_.Identify(*port, KindCode(kind));
+        const std::string reply = protocol_.Identify(*port, SensorKindOf(kind)->streaming);
         switch (AcceptIdentity(n, kind, reply, Quiet::No)) {
             case Identity::WrongKindDeleted:
                 return;
@@ -365,12 +366,12 @@ void SensorLink::DisconnectSensor(int n) {
     switch (record->connectedKind) {
         case DeviceKind::Temperature:
             e->pollTimer.SetEnabled(false);
-            s_.readings.ClearTemperatureLatches();
+            s_.readings.SensorDisconnected(DeviceKind::Temperature);
             ResetHighLow(Tab::Temperature, SlotOf(n));
             break;
         case DeviceKind::Humidity:
             e->pollTimer.SetEnabled(false);
-            s_.readings.ClearHumidityLatches();
+            s_.readings.SensorDisconnected(DeviceKind::Humidity);
             ResetHighLow(Tab::Humidity, SlotOf(n));
             break;
         case DeviceKind::Proximity:
@@ -393,8 +394,7 @@ void SensorLink::DisconnectSensor(int n) {
             SummaryRow& row = s_.view.Row(n);
             row.status.clear();
             row.unitVisible = false;
-            s_.readings.ClearTemperatureLatches();
-            s_.readings.ClearHumidityLatches();
+            s_.readings.SensorDisconnected(DeviceKind::Combined);
             const auto [tempSlot, humidSlot] = ComboSlots(n);
             ResetHighLow(Tab::Temperature, tempSlot);
             ResetHighLow(Tab::Humidity, humidSlot);
@@ -562,7 +562,7 @@ void SensorLink::TryReconnect(int n) {
     if (port == nullptr) {
         return;
     }
-    const std::string reply = protocol_.Identify(*port, KindCode(kind));
+    const std::string reply = protocol_.Identify(*port, SensorKindOf(kind)->streaming);
     if (!e->lost) {
         return;  // the user took over while the sensor was asked
     }

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <exception>
 
+#include "config/Preferences.h"
 #include "core/DeviceModel.h"
 #include "core/ReadingValue.h"
+#include "sensors/ReadingPipeline.h"
 
 namespace vigiltron {
 
@@ -12,14 +14,6 @@ namespace {
 
 int RoundHalfEven(double value) {
     return int(std::nearbyint(value));
-}
-
-bool IsNoReading(const std::string& result) {
-    return result.empty() || result == " " || result == "999";
-}
-
-bool IsFailedRetry(const std::string& result) {
-    return result.empty() || result == "999" || result == "0";
 }
 
 }  // namespace
@@ -82,16 +76,17 @@ int SensorLink::SlotOf(int n) const {
 // Polling
 
 void SensorLink::ApplyReadingInterval() {
-    LinkSettings& settings = s_.settings;
-    if (settings.readingInterval == " " || settings.readingInterval == "0" ||
-        settings.readingInterval.empty()) {
-        settings.readingInterval = "30";
-        settings.intervalInMinutes = true;
+    Preferences& prefs = s_.prefs;
+    if (prefs.ReadingInterval == " " || prefs.ReadingInterval == "0" ||
+        prefs.ReadingInterval.empty()) {
+        prefs.ReadingInterval = "30";
+        prefs.MinOrSecs = "Min";
     }
-    const double interval = LeadingNumber(settings.readingInterval);
+    const bool inMinutes = prefs.MinOrSecs != "Sec";
+    const double interval = LeadingNumber(prefs.ReadingInterval);
     for (int n = 1; n <= 10; ++n) {
         Entry& e = *entries_[n];
-        if (settings.intervalInMinutes) {
+        if (inMinutes) {
             e.pollTimer.SetInterval(Milliseconds(60000));
             e.minuteTarget = RoundHalfEven(interval);
             e.minuteCounter = 1;
@@ -111,7 +106,7 @@ void SensorLink::StartPolling(int n) {
     if (!e) {
         return;
     }
-    if (RoundHalfEven(LeadingNumber(s_.settings.readingInterval)) == 0) {
+    if (RoundHalfEven(LeadingNumber(s_.prefs.ReadingInterval)) == 0) {
         s_.dialogs.ShowMessage("Reading Interval cannot be 0!", MessageIcon::None, true);
         return;
     }
@@ -122,106 +117,43 @@ void SensorLink::StartPolling(int n) {
     row.statusFontSize = 14;
     row.statusColour = TextColour::Blue;
     e->firstReadingPending = true;
-    if (s_.settings.intervalInMinutes) {
+    if (s_.prefs.MinOrSecs != "Sec") {
         e->pollTimer.SetInterval(Milliseconds(60000));
     }
     s_.view.Changed();
     Timer1_Timer(n);
 }
 
-std::string SensorLink::ReadOnce(int n, DeviceKind kind) {
+TemperatureUnit SensorLink::Unit() const {
+    return s_.prefs.ForC == "C" ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
+}
+
+std::vector<Reading> SensorLink::ReadOnce(int n, DeviceKind kind) {
     Entry& e = *entries_[n];
     ReadingTarget target;
     target.setupIndex = n;
     target.pollingTimer = &e.pollTimer;
     target.row = &s_.view.Row(n);
     target.disconnect = [this, n] { cmdConnectSensor_Click(n); };
-    switch (kind) {
-        case DeviceKind::Temperature:
-        case DeviceKind::Humidity:
-            target.port = e.ports[int(PortGroup::Polled)].get();
-            return protocol_.StandardRead(target, KindCode(kind), s_.settings.unit);
-        case DeviceKind::Combined:
-            target.port = e.ports[int(PortGroup::Polled)].get();
-            target.temperatureRow = n < 10 ? &s_.view.Row(n + 1) : nullptr;
-            return protocol_.THRead(target, s_.settings.unit);
-        case DeviceKind::Accelerometer:
-            target.port = e.ports[int(PortGroup::Accelerometer)].get();
-            return protocol_.StandardRead(target, KindCode(kind), s_.settings.unit);
-        case DeviceKind::Distance:
-            target.port = e.ports[int(PortGroup::Distance)].get();
-            return protocol_.StandardRead(target, KindCode(kind), s_.settings.unit);
-        default:
-            return "";
-    }
-}
-
-namespace {
-std::pair<std::string, std::string> SplitCombined(const std::string& result) {
-    const auto slash = result.find('/');
-    if (slash == std::string::npos) {
-        return {result, ""};
-    }
-    return {result.substr(0, slash), result.substr(slash + 1)};
-}
-}  // namespace
-
-void SensorLink::ShowReading(int n, DeviceKind kind, const std::string& result, int tempSlot,
-                             int humidSlot) {
-    const DeviceRecord* record = s_.model.Entry(n);
-    const std::string name = record ? record->deviceName : "";
+    target.port = e.ports[int(PortGroup::Polled)].get();
     if (kind == DeviceKind::Combined) {
-        const auto [temperature, humidity] = SplitCombined(result);
-        s_.view.Row(n).reading = humidity;
-        if (n < 10) {
-            s_.view.Row(n + 1).reading = temperature;
+        target.temperatureRow = n < 10 ? &s_.view.Row(n + 1) : nullptr;
+        SensorProtocol::CombinedReading both = protocol_.THRead(target, Unit());
+        // A half the sensor could not measure is shown empty; only silence or a broken
+        // exchange count as no reading.
+        if (!both.answered || both.humidity.failed) {
+            return {};
         }
-        Record("reading", std::to_string(n) + " " + name + " humidity " + humidity + " / " +
-                              std::to_string(n + 1) + " temperature " + temperature + " " +
-                              s_.view.Row(std::min(n + 1, 10)).unit);
-    } else {
-        s_.view.Row(n).reading = result;
-        Record("reading", std::to_string(n) + " " + name + " " + result +
-                              (kind == DeviceKind::Temperature ? " " + s_.view.Row(n).unit : ""));
+        return {both.humidity, both.temperature};
     }
-    if (s_.settings.alertsDisabled) {
-        s_.view.Row(n).status = "OK";
-        s_.view.Row(n).statusColour = TextColour::Blue;
-    } else {
-        switch (kind) {
-            case DeviceKind::Temperature:
-                s_.readings.CheckTThresh(result, 1, n, SlotOf(n), false);
-                break;
-            case DeviceKind::Humidity:
-                s_.readings.CheckHThresh(result, 2, n, SlotOf(n), false);
-                break;
-            case DeviceKind::Combined: {
-                const auto [temperature, humidity] = SplitCombined(result);
-                s_.readings.CheckHThresh(humidity, 2, n, humidSlot, true);
-                s_.readings.CheckTThresh(temperature, 1, n, tempSlot, true);
-                break;
-            }
-            default:
-                break;
-        }
+    if (kind != DeviceKind::Temperature && kind != DeviceKind::Humidity) {
+        return {};
     }
-    s_.view.Changed();
-}
-
-void SensorLink::UpdateHighLow(Tab tab, int slot, const std::string& reading) {
-    if (slot < 1 || slot > 4 || reading.empty()) {
-        // A failed half of a combined reading has no value to compare.
-        return;
+    Reading reading = protocol_.StandardRead(target, kind, Unit());
+    if (!reading.HasValue()) {
+        return {};
     }
-    TabSlotView& view = s_.view.Slot(tab, slot);
-    const double value = LeadingNumber(reading);
-    const double highest = view.highest.empty() ? 0.0 : LeadingNumber(view.highest);
-    if (!(highest >= value)) {
-        view.highest = PlainDecimal(value);
-    }
-    if (view.lowest.empty() || LeadingNumber(view.lowest) > value) {
-        view.lowest = PlainDecimal(value);
-    }
+    return {reading};
 }
 
 void SensorLink::Timer1_Timer(int n) {
@@ -253,61 +185,30 @@ void SensorLink::Timer1_Timer(int n) {
         } underWay(e->readingUnderWay);
 
         const DeviceKind kind = s_.model.KindOf(n);
-        const auto [tempSlot, humidSlot] = ComboSlots(n);
         s_.loop.ProcessPendingEvents();
 
-        std::string result = ReadOnce(n, kind);
-        if (!IsNoReading(result)) {
-            ShowReading(n, kind, result, tempSlot, humidSlot);
-        } else {
-            for (int attempt = 1; attempt <= 10; ++attempt) {
-                if (!IsFailedRetry(result)) {
-                    break;
-                }
-                // A reading procedure that gave up has already disconnected the entry; more
-                // tries would only repeat "port is no longer open".
-                if (e->lost) {
-                    return;  // the port went away under the reading: shown as lost already
-                }
-                const bool stillConnected = s_.model.Entry(n)->IsConnected();
-                if (attempt == 10 || !stillConnected) {
-                    s_.dialogs.ShowMessage(
-                        "Sensor not responding after 10 tries.  Disconnecting sensor.",
-                        MessageIcon::Information);
-                    if (stillConnected) {
-                        cmdConnectSensor_Click(n);
-                    }
-                    return;
-                }
-                result = ReadOnce(n, kind);
+        std::vector<Reading> readings = ReadOnce(n, kind);
+        for (int attempt = 1; readings.empty(); ++attempt) {
+            if (e->lost) {
+                return;  // the port went away under the reading: shown as lost already
             }
+            // A reading procedure that gave up has already disconnected the entry; more tries
+            // would only repeat "port is no longer open".
+            const bool stillConnected = s_.model.Entry(n)->IsConnected();
+            if (attempt == 10 || !stillConnected) {
+                s_.dialogs.ShowMessage(
+                    "Sensor not responding after 10 tries.  Disconnecting sensor.",
+                    MessageIcon::Information);
+                if (stillConnected) {
+                    cmdConnectSensor_Click(n);
+                }
+                return;
+            }
+            readings = ReadOnce(n, kind);
         }
-
-        const DeviceRecord* record = s_.model.Entry(n);
-        if (record && (record->tabLogging || record->fileLogging)) {
-            if (kind == DeviceKind::Combined) {
-                const auto [temperature, humidity] = SplitCombined(result);
-                s_.readings.FileTabLogging(humidity, n, 7, temperature);
-            } else {
-                s_.readings.FileTabLogging(result, n, KindCode(kind), "");
-            }
-        }
-
-        switch (kind) {
-            case DeviceKind::Temperature:
-                UpdateHighLow(Tab::Temperature, SlotOf(n), result);
-                break;
-            case DeviceKind::Humidity:
-                UpdateHighLow(Tab::Humidity, SlotOf(n), result);
-                break;
-            case DeviceKind::Combined: {
-                const auto [temperature, humidity] = SplitCombined(result);
-                UpdateHighLow(Tab::Temperature, tempSlot, temperature);
-                UpdateHighLow(Tab::Humidity, humidSlot, humidity);
-                break;
-            }
-            default:
-                break;
+        // A reading that came on a second try is judged and shown like any other.
+        for (const Reading& reading : readings) {
+            s_.readings.Take(reading);
         }
         e->minuteCounter = 1;
         s_.view.Changed();

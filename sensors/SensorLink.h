@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/DeviceKind.h"
 #include "core/Dialogs.h"
@@ -19,31 +20,10 @@
 namespace vigiltron {
 
 class AlertDispatcher;
+class ReadingPipeline;
+struct Preferences;
 class DeviceModel;
 class LogFiles;
-
-// The program-wide preferences the sensor link reads; owned by the configuration.
-struct LinkSettings {
-    std::string readingInterval = "30";
-    bool intervalInMinutes = true;  // "Minute(s)"; false: "Seconds"
-    TemperatureUnit unit = TemperatureUnit::Fahrenheit;
-    bool alertsDisabled = false;  // "Disable All Alerts"
-};
-
-// Where a polled reading goes after it was shown: threshold evaluation and logging.
-class ReadingObserver {
-public:
-    virtual ~ReadingObserver() = default;
-    virtual void CheckTThresh(const std::string& reading, int kind, int n, int slot,
-                              bool comboHalf) = 0;
-    virtual void CheckHThresh(const std::string& reading, int kind, int n, int slot,
-                              bool comboHalf) = 0;
-    virtual void FileTabLogging(const std::string& reading, int n, int kind,
-                                const std::string& temperature) = 0;
-    // Disconnecting a sensor clears the alarm latches of its kind.
-    virtual void ClearTemperatureLatches() = 0;
-    virtual void ClearHumidityLatches() = 0;
-};
 
 // Connecting, disconnecting and polling of the configured sensors: ports, identification,
 // polling timers and the Summary rows, highest and lowest values of the polled kinds.
@@ -56,8 +36,11 @@ public:
         SerialPortFactory& ports;
         DeviceModel& model;
         ViewModel& view;
-        LinkSettings& settings;
-        ReadingObserver& readings;
+        // The reading interval and its unit, the temperature unit; start-up may repair a blank
+        // interval to the default.
+        Preferences& prefs;
+        // Where every polled reading goes.
+        ReadingPipeline& readings;
         LogFiles& logFiles;
         // Adds an entry to the error journal of the preferences file (code, value).
         std::function<void(const std::string&, const std::string&)> errorJournal;
@@ -136,10 +119,10 @@ private:
 
     Entry* At(int n);
     SerialPort& EnsurePort(int n, PortGroup group);
-    std::string ReadOnce(int n, DeviceKind kind);
-    void ShowReading(int n, DeviceKind kind, const std::string& result, int tempSlot,
-                     int humidSlot);
-    void UpdateHighLow(Tab tab, int slot, const std::string& reading);
+    // One exchange with a polled sensor: its readings (two for a combined sensor), or none when
+    // it gave no value.
+    std::vector<Reading> ReadOnce(int n, DeviceKind kind);
+    TemperatureUnit Unit() const;
     void PrepareConnected(int n, DeviceKind kind, bool continued);
     void CloseEntryPorts(int n);
     void ResetHighLow(Tab tab, int slot);

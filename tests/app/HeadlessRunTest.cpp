@@ -136,7 +136,7 @@ TEST(HeadlessRunTest, DemoReadsEverySensorAtTheConfiguredInterval) {
     EXPECT_GE(Count(run.out, "reading: 1 Server room "), 60);
     EXPECT_GE(Count(run.out, "reading: 2 Archive "), 60);
     EXPECT_GE(Count(run.out, "reading: 3 Laboratory humidity "), 60);
-    EXPECT_NE(run.out.find("/ 4 temperature "), std::string::npos);
+    EXPECT_GE(Count(run.out, "reading: 4 Laboratory temperature "), 60);
     EXPECT_NE(run.out.find("connect: 1 Server room connected on COM1"), std::string::npos);
     EXPECT_NE(run.out.find("shut down"), std::string::npos);
 }

@@ -40,6 +40,16 @@ fs::path FreshDirectory(const std::string& tag) {
 }
 
 // A file system in memory whose writes and creations can be made to fail.
+// A polled reading of entry n as the sensors hand it over.
+Reading Polled(const std::string& text, int n, DeviceKind kind, const std::string& unit = "") {
+    Reading reading;
+    reading.setupIndex = n;
+    reading.kind = kind;
+    reading.text = text;
+    reading.unit = unit;
+    return reading;
+}
+
 class FakeFiles : public LogFileSystem {
 public:
     std::map<std::string, std::string> files;
@@ -180,7 +190,7 @@ protected:
             const std::uint64_t readingLength = remaining > 74 ? 50 - 24 : remaining - 24;
             std::string reading = "r" + std::to_string(readings.size());
             reading.resize(readingLength, '.');
-            EXPECT_TRUE(logs.FileTabLogging(reading, n, 1, ""));
+            EXPECT_TRUE(logs.FileTabLogging(Polled(reading, n, DeviceKind::Temperature)));
             readings.push_back(reading);
         }
         ADD_FAILURE() << "the file never reached " << target << " bytes";
@@ -243,11 +253,10 @@ TEST(LogLinesTest, FileAndScreenTexts) {
 
 TEST_F(LogFilesTest, PolledReadingGoesToTheViewAndIsOnDiskWhenTheCallReturns) {
     AddEntry(1, kTypeTemperature, "3", "Server room");
-    view.Row(1).unit = "F";
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
     EXPECT_EQ(fs::path(logs.CurrentFile(1)).filename().string(), "12072026_040509.txt");
 
-    EXPECT_TRUE(logs.FileTabLogging("72.5", 1, 1, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("72.5", 1, DeviceKind::Temperature, "F")));
     // The file stays open between lines, yet the line is already readable by others.
     EXPECT_EQ(ReadAll(logs.CurrentFile(1)),
               std::string(kHeader) + "12/7/2026,4:05:09 PM, 72.5\r\n");
@@ -255,7 +264,7 @@ TEST_F(LogFilesTest, PolledReadingGoesToTheViewAndIsOnDiskWhenTheCallReturns) {
     EXPECT_EQ(view.Slot(Tab::Temperature, 3).log.front(), "04:05 PM- 72.5F");
 
     loop.RunFor(Milliseconds(60000));
-    logs.FileTabLogging("73", 1, 1, "");
+    logs.FileTabLogging(Polled("73", 1, DeviceKind::Temperature, "F"));
     EXPECT_EQ(view.Slot(Tab::Temperature, 3).log.front(), "04:06 PM- 73F");  // newest on top
     EXPECT_EQ(view.Slot(Tab::Temperature, 3).log.back(), "04:05 PM- 72.5F");
 }
@@ -264,15 +273,15 @@ TEST_F(LogFilesTest, CombinedAccelerometerAndDistanceReadings) {
     AddEntry(1, kTypeComboHumidity, "24", "Lab");
     AddEntry(3, kTypeAccelerometer, "1", "Rack");
     AddEntry(4, kTypeDistance, "2", "Door");
-    view.Row(2).unit = "C";
     ASSERT_EQ(logs.OpenFirstFile(1, "Lab", "_Humid"), "");
     ASSERT_EQ(logs.OpenFirstFile(2, "Lab", "_Temp"), "");
     ASSERT_EQ(logs.OpenFirstFile(3, "Rack", ""), "");
     // Entry 4 gets its first file from the first line: file logging was switched on later.
 
-    EXPECT_TRUE(logs.FileTabLogging("45", 1, 7, "21.5"));
-    EXPECT_TRUE(logs.FileTabLogging("0.12 -0.40", 3, 8, ""));
-    EXPECT_TRUE(logs.FileTabLogging("25cm", 4, 9, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("45", 1, DeviceKind::Humidity)));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("21.5", 2, DeviceKind::Temperature, "C")));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("0.12 -0.40", 3, DeviceKind::Accelerometer)));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("25cm", 4, DeviceKind::Distance)));
 
     const std::string head = "\r\nLog file started: 12/7/2026,4:05:09 PM\r\n\r\n";
     EXPECT_EQ(fs::path(logs.CurrentFile(1)).filename().string(), "12072026_040509_Humid.txt");
@@ -299,10 +308,10 @@ TEST_F(LogFilesTest, SwitchesPortAndCloseAfterWrite) {
     ASSERT_EQ(logs.OpenFirstFile(3, "Attic", ""), "");
     const auto before = LogFileNames();
 
-    logs.FileTabLogging("70", 1, 1, "");
-    logs.FileTabLogging("40", 2, 2, "");
-    logs.FileTabLogging("41", 2, 2, "");
-    logs.FileTabLogging("50", 3, 2, "");  // port closed: on screen only
+    logs.FileTabLogging(Polled("70", 1, DeviceKind::Temperature));
+    logs.FileTabLogging(Polled("40", 2, DeviceKind::Humidity));
+    logs.FileTabLogging(Polled("41", 2, DeviceKind::Humidity));
+    logs.FileTabLogging(Polled("50", 3, DeviceKind::Humidity));  // port closed: on screen only
 
     EXPECT_EQ(LogFileNames(), before);  // no file for entry 1
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).log.size(), 1u);
@@ -313,7 +322,7 @@ TEST_F(LogFilesTest, SwitchesPortAndCloseAfterWrite) {
     EXPECT_EQ(ReadAll(logs.CurrentFile(3)).find("50"), std::string::npos);
     EXPECT_EQ(view.Slot(Tab::Humidity, 2).log.front(), "04:05 PM- 50");
     port3Open = true;
-    logs.FileTabLogging("51", 3, 2, "");
+    logs.FileTabLogging(Polled("51", 3, DeviceKind::Humidity));
     EXPECT_NE(ReadAll(logs.CurrentFile(3)).find("PM, 51\r\n"), std::string::npos);
     EXPECT_TRUE(dialogs.Messages().empty());
 }
@@ -322,9 +331,9 @@ TEST_F(LogFilesTest, OnScreenViewsAtTheirLineLimit) {
     AddEntry(1, kTypeTemperature, "1", "Server room", false, true);
     auto& polled = view.Slot(Tab::Temperature, 1).log;
     polled.assign(1999, "old");
-    logs.FileTabLogging("70", 1, 1, "");
+    logs.FileTabLogging(Polled("70", 1, DeviceKind::Temperature));
     EXPECT_EQ(polled.size(), 2000u);
-    logs.FileTabLogging("71", 1, 1, "");
+    logs.FileTabLogging(Polled("71", 1, DeviceKind::Temperature));
     EXPECT_EQ(polled, std::deque<std::string>{"12-07-2026"});
 
     auto& events = view.Slot(Tab::Water, 2).log;
@@ -381,7 +390,7 @@ TEST_F(LogFilesTest, FileOfExactlyTheLimitIsKeptOneByteMoreRotates) {
     // Entry 1's next line crosses its limit: it stays in the old file and the next one starts
     // the new file, so no line is lost.
     for (const char* reading : {"crossing", "after"}) {
-        EXPECT_TRUE(logs.FileTabLogging(reading, 1, 1, ""));
+        EXPECT_TRUE(logs.FileTabLogging(Polled(reading, 1, DeviceKind::Temperature)));
         written.push_back(reading);
     }
     const std::string current1 = logs.CurrentFile(1);
@@ -402,7 +411,7 @@ TEST_F(LogFilesTest, RotationsWithinOneSecondKeepEveryFileAndLine) {
     std::vector<std::string> readings;
     for (int i = 0; i < 4; ++i) {
         readings.push_back(std::to_string(70 + i));
-        EXPECT_TRUE(logs.FileTabLogging(readings.back(), 1, 1, ""));
+        EXPECT_TRUE(logs.FileTabLogging(Polled(readings.back(), 1, DeviceKind::Temperature)));
     }
     EXPECT_EQ(LogFileNames(),
               (std::vector<std::string>{"12072026_040509-2.txt", "12072026_040509-3.txt",
@@ -482,7 +491,9 @@ TEST_F(LogFilesTest, QuotaCountsOwnWritesExactlyAndStopsFileLoggingEverywhere) {
     int lines = 0;
     while (model.Entry(1)->fileLogging && lines < 100) {
         EXPECT_LE(directoryBytes(), 1024u) << "quota missed after " << lines << " lines";
-        logs.FileTabLogging("72.5", 1 + lines % 2, 1 + lines % 2, "");
+        logs.FileTabLogging(
+            Polled("72.5", 1 + lines % 2,
+                   (1 + lines % 2 == 1 ? DeviceKind::Temperature : DeviceKind::Humidity)));
         ++lines;
     }
     EXPECT_GT(directoryBytes(), 1024u);
@@ -493,7 +504,8 @@ TEST_F(LogFilesTest, QuotaCountsOwnWritesExactlyAndStopsFileLoggingEverywhere) {
             << n;
     }
     const auto bytes = directoryBytes();
-    EXPECT_TRUE(logs.FileTabLogging("99", 1, 1, ""));  // on screen only now
+    EXPECT_TRUE(
+        logs.FileTabLogging(Polled("99", 1, DeviceKind::Temperature)));  // on screen only now
     EXPECT_EQ(directoryBytes(), bytes);
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).log.front(), "04:05 PM- 99");
 }
@@ -502,16 +514,17 @@ TEST_F(LogFilesTest, QuotaSeesFilesOthersAddWithinSeconds) {
     settings.hddTotalAmount = "2";
     AddEntry(1, kTypeTemperature, "1", "Server room");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
-    logs.FileTabLogging("70", 1, 1, "");
+    logs.FileTabLogging(Polled("70", 1, DeviceKind::Temperature));
     {
         std::ofstream other(dir / "big.bin", std::ios::binary);
         other << std::string(4096, 'z');
     }
     loop.RunFor(DiskQuota::kRescanPeriod);
-    logs.FileTabLogging("71", 1, 1, "");  // starts a new walk of the directory
+    logs.FileTabLogging(
+        Polled("71", 1, DeviceKind::Temperature));  // starts a new walk of the directory
     EXPECT_TRUE(model.Entry(1)->fileLogging);
     loop.RunFor(Milliseconds(1));
-    logs.FileTabLogging("72", 1, 1, "");
+    logs.FileTabLogging(Polled("72", 1, DeviceKind::Temperature));
     EXPECT_FALSE(model.Entry(1)->fileLogging);
     EXPECT_EQ(view.mainTitle, " * WARNING * File Logging stopped because it hit the size limit.");
 }
@@ -583,8 +596,9 @@ TEST_F(LogFilesTest, FullDeviceIsReportedOnceAndLoggingResumes) {
     fs::create_symlink("/dev/full", full);
 
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(logs.FileTabLogging("7" + std::to_string(i), 1, 1, ""));
-        EXPECT_TRUE(logs.FileTabLogging("4" + std::to_string(i), 2, 2, ""));
+        EXPECT_FALSE(
+            logs.FileTabLogging(Polled("7" + std::to_string(i), 1, DeviceKind::Temperature)));
+        EXPECT_TRUE(logs.FileTabLogging(Polled("4" + std::to_string(i), 2, DeviceKind::Humidity)));
     }
     ASSERT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_EQ(dialogs.Messages()[0],
@@ -599,7 +613,7 @@ TEST_F(LogFilesTest, FullDeviceIsReportedOnceAndLoggingResumes) {
               "12/7/2026,4:05:09 PM, 42\r\n");
 
     fs::remove(full);
-    EXPECT_TRUE(logs.FileTabLogging("80", 1, 1, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("80", 1, DeviceKind::Temperature)));
     EXPECT_FALSE(logs.InTrouble());
     ASSERT_EQ(dialogs.Messages().size(), 2u);
     EXPECT_EQ(dialogs.Messages()[1],
@@ -613,13 +627,13 @@ TEST_F(LogFilesTest, FullDeviceIsReportedOnceAndLoggingResumes) {
 TEST_F(LogFilesTest, VanishedDirectoryIsReportedOnceAndNothingIsWrittenIntoNowhere) {
     AddEntry(1, kTypeTemperature, "1", "Server room");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
-    logs.FileTabLogging("70", 1, 1, "");
+    logs.FileTabLogging(Polled("70", 1, DeviceKind::Temperature));
     const std::string kept = ReadAll(logs.CurrentFile(1));
     const fs::path aside = dir.string() + "-aside";
     fs::rename(dir, aside);  // the file stays open while its directory goes away
 
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(logs.FileTabLogging("71", 1, 1, ""));
+        EXPECT_FALSE(logs.FileTabLogging(Polled("71", 1, DeviceKind::Temperature)));
     }
     EXPECT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_NE(dialogs.Messages()[0].find("Path not found"), std::string::npos);
@@ -627,7 +641,7 @@ TEST_F(LogFilesTest, VanishedDirectoryIsReportedOnceAndNothingIsWrittenIntoNowhe
 
     fs::create_directories(dir);
     loop.RunFor(Milliseconds(2000));
-    EXPECT_TRUE(logs.FileTabLogging("72", 1, 1, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("72", 1, DeviceKind::Temperature)));
     EXPECT_EQ(dialogs.Messages().size(), 2u);
     EXPECT_EQ(ReadAll(logs.CurrentFile(1)),
               "Server room (Continued)\r\nLog file started: 12/7/2026,4:05:11 PM\r\n\r\n"
@@ -656,17 +670,17 @@ TEST(LogFilesFakeTest, ReadOnlyMediaIsReportedOnceAndEarlierLinesStay) {
     model.CreateSetupArray();
     ASSERT_EQ(logs.OpenFirstFile(1, "Cellar", ""), "");
     const std::string path = logs.CurrentFile(1);
-    EXPECT_TRUE(logs.FileTabLogging("40", 1, 2, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("40", 1, DeviceKind::Humidity)));
 
     files.failure = "Read-only file system";
     for (int i = 0; i < 5; ++i) {
-        EXPECT_FALSE(logs.FileTabLogging("41", 1, 2, ""));
+        EXPECT_FALSE(logs.FileTabLogging(Polled("41", 1, DeviceKind::Humidity)));
     }
     ASSERT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_NE(dialogs.Messages()[0].find(path + ": Read-only file system"), std::string::npos);
 
     files.failure.clear();
-    EXPECT_TRUE(logs.FileTabLogging("42", 1, 2, ""));
+    EXPECT_TRUE(logs.FileTabLogging(Polled("42", 1, DeviceKind::Humidity)));
     ASSERT_EQ(dialogs.Messages().size(), 2u);
     EXPECT_NE(dialogs.Messages()[1].find("5 log line(s)"), std::string::npos);
     EXPECT_EQ(files.files[path],

@@ -77,9 +77,12 @@ protected:
 TEST_F(SensorProtocolTest, TemperatureInEitherUnitSetsTheUnitLetter) {
     Attach(SensorKind::Temperature);
     sensor->SetTemperatureF(72.5);
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "72.5");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit).text,
+        "72.5");
     EXPECT_EQ(row.unit, "F");
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Celsius), "22.5");
+    EXPECT_EQ(protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Celsius).text,
+              "22.5");
     EXPECT_EQ(row.unit, "C");
     EXPECT_EQ(sensor->CommandTexts(), (std::vector<std::string>{"tf", "tc"}));
     // A healthy sensor is read as soon as its reply is complete, not after the full pause.
@@ -90,13 +93,16 @@ TEST_F(SensorProtocolTest, TemperatureInEitherUnitSetsTheUnitLetter) {
 TEST_F(SensorProtocolTest, HumidityWithoutANumberReadsZero) {
     Attach(SensorKind::Humidity);
     sensor->SetBehaviour(SensorBehaviour::Garbage);
-    EXPECT_EQ(protocol.StandardRead(target, 2, TemperatureUnit::Fahrenheit), "0");
+    EXPECT_EQ(protocol.StandardRead(target, DeviceKind::Humidity, TemperatureUnit::Fahrenheit).text,
+              "0");
 }
 
 TEST_F(SensorProtocolTest, TenUnansweredQueriesDisconnect) {
     Attach(SensorKind::Temperature);
     sensor->SetBehaviour(SensorBehaviour::Silent);
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit).text,
+        "");
     EXPECT_EQ(sensor->CommandTexts().size(), 10u);
     EXPECT_EQ(dialogs.Messages(),
               (std::vector<std::string>{
@@ -111,7 +117,9 @@ TEST_F(SensorProtocolTest, AnswerAfterSilenceSwitchesPollingBackOn) {
     Attach(SensorKind::Temperature);
     sensor->SetBehaviour(SensorBehaviour::Silent);
     loop.StartTimer(Milliseconds(4500), [this] { sensor->SetBehaviour(SensorBehaviour::Normal); });
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "72.5");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit).text,
+        "72.5");
     EXPECT_EQ(sensor->CommandTexts().size(), 4u);
     EXPECT_TRUE(timer.Enabled());
     EXPECT_EQ(disconnects, 0);
@@ -120,7 +128,9 @@ TEST_F(SensorProtocolTest, AnswerAfterSilenceSwitchesPollingBackOn) {
 TEST_F(SensorProtocolTest, SensorErrorIsShownAndStopsPolling) {
     Attach(SensorKind::Temperature);
     sensor->SetBehaviour(SensorBehaviour::SensorError);
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit).text,
+        "");
     EXPECT_EQ(row.status, "Sensor Error");
     EXPECT_EQ(row.statusFontSize, 10);
     EXPECT_EQ(row.reading, "NA");
@@ -130,35 +140,48 @@ TEST_F(SensorProtocolTest, SensorErrorIsShownAndStopsPolling) {
 TEST_F(SensorProtocolTest, ClosedPortAndPortLostMidExchange) {
     Attach(SensorKind::Temperature);
     port->Close();
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit).text,
+        "");
     EXPECT_TRUE(dialogs.Saw("Port is no longer open. In newTakeVTReading"));
     EXPECT_FALSE(timer.Enabled());
 
     ASSERT_TRUE(port->Open());
     sensor->SetReplyDelay(Milliseconds(500));
     loop.StartTimer(Milliseconds(100), [this] { ports.Detach(3); });
-    EXPECT_EQ(protocol.StandardRead(target, 1, TemperatureUnit::Fahrenheit), "999");
+    const Reading broken =
+        protocol.StandardRead(target, DeviceKind::Temperature, TemperatureUnit::Fahrenheit);
+    EXPECT_TRUE(broken.failed);
+    EXPECT_FALSE(broken.HasValue());
     EXPECT_TRUE(dialogs.Saw("Error in newTakeVTReading. TmpHoldString1 = "));
 }
 
 TEST_F(SensorProtocolTest, AccelerometerAndDistanceValues) {
     Attach(SensorKind::Accelerometer);
     sensor->SetTilt(0.12, -0.05);
-    EXPECT_EQ(protocol.StandardRead(target, 8, TemperatureUnit::Fahrenheit), "0.12 / -0.05");
+    EXPECT_EQ(
+        protocol.StandardRead(target, DeviceKind::Accelerometer, TemperatureUnit::Fahrenheit).text,
+        "0.12 / -0.05");
     EXPECT_EQ(sensor->CommandTexts(), (std::vector<std::string>{"a"}));
 
     ports.Detach(3);
     port->Close();
     Attach(SensorKind::Distance);
     sensor->SetDistance(123.0);
-    EXPECT_EQ(protocol.StandardRead(target, 9, TemperatureUnit::Fahrenheit), "123");
+    EXPECT_EQ(protocol.StandardRead(target, DeviceKind::Distance, TemperatureUnit::Fahrenheit).text,
+              "123");
 }
 
 TEST_F(SensorProtocolTest, CombinedReadsTemperatureThenHumidity) {
     Attach(SensorKind::Combined);
     sensor->SetTemperatureF(72.5);
     sensor->SetHumidity(41);
-    EXPECT_EQ(protocol.THRead(target, TemperatureUnit::Fahrenheit), "72.5/41");
+    const SensorProtocol::CombinedReading both =
+        protocol.THRead(target, TemperatureUnit::Fahrenheit);
+    EXPECT_TRUE(both.answered);
+    EXPECT_EQ(both.temperature.text, "72.5");
+    EXPECT_EQ(both.temperature.unit, "F");
+    EXPECT_EQ(both.humidity.text, "41");
     EXPECT_EQ(temperatureRow.unit, "F");
     EXPECT_EQ(sensor->CommandTexts(), (std::vector<std::string>{"tf", "h"}));
 }
@@ -166,8 +189,10 @@ TEST_F(SensorProtocolTest, CombinedReadsTemperatureThenHumidity) {
 TEST_F(SensorProtocolTest, CombinedTemperatureErrorLeavesTheTemperatureEmpty) {
     Attach(SensorKind::Combined);
     sensor->SetBehaviour(SensorBehaviour::SensorError);
-    const std::string result = protocol.THRead(target, TemperatureUnit::Celsius);
-    EXPECT_EQ(result.substr(0, 1), "/");
+    const SensorProtocol::CombinedReading result =
+        protocol.THRead(target, TemperatureUnit::Celsius);
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.temperature.text, "");
     EXPECT_TRUE(dialogs.Saw("Sensor Error: Received from sensor"));
     // The humidity half reported the error too: shown on the row, polling stopped.
     EXPECT_EQ(row.reading, "NA");
@@ -177,7 +202,7 @@ TEST_F(SensorProtocolTest, CombinedTemperatureErrorLeavesTheTemperatureEmpty) {
 TEST_F(SensorProtocolTest, CombinedSilentGivesUpWithoutHumidityCommand) {
     Attach(SensorKind::Combined);
     sensor->SetBehaviour(SensorBehaviour::Silent);
-    EXPECT_EQ(protocol.THRead(target, TemperatureUnit::Fahrenheit), "");
+    EXPECT_FALSE(protocol.THRead(target, TemperatureUnit::Fahrenheit).answered);
     EXPECT_TRUE(
         dialogs.Saw("THRead: Sensor not responding after 10 queries.  Disconnecting sensor."));
     for (const auto& command : sensor->CommandTexts()) {
@@ -188,7 +213,7 @@ TEST_F(SensorProtocolTest, CombinedSilentGivesUpWithoutHumidityCommand) {
 
 TEST_F(SensorProtocolTest, IdentificationQueries) {
     Attach(SensorKind::Accelerometer);
-    EXPECT_NE(protocol.Identify(*port, 8).find("Vigiltron/A"), std::string::npos);
+    EXPECT_NE(protocol.Identify(*port, true).find("Vigiltron/A"), std::string::npos);
     ASSERT_EQ(sensor->Commands().size(), 1u);
     // "i", a pause, then CR: the command is complete only after the pause.
     EXPECT_GE(sensor->Commands()[0].at, SensorProtocol::kCharacterPause);
@@ -198,7 +223,7 @@ TEST_F(SensorProtocolTest, IdentificationQueries) {
     const Milliseconds before = loop.Elapsed();
     // Silence on readings does not silence identification in the simulator, so unplug instead.
     ports.Detach(3);
-    EXPECT_EQ(protocol.Identify(*port, 8), "");
+    EXPECT_EQ(protocol.Identify(*port, true), "");
     EXPECT_LT(loop.Elapsed() - before, Milliseconds(10000));
 }
 

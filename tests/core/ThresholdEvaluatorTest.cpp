@@ -25,25 +25,25 @@ protected:
 
 TEST_F(ThresholdEvaluatorTest, TemperatureLimitsAreStrictAndBlankReadingsIgnored) {
     rig.Place(1, kTemp, "1", "Server room");
-    EXPECT_EQ(rig.eval.CheckTThresh("80", 1, 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("80", 1, 1, false), 0);
     EXPECT_EQ(rig.view.Row(1).status, "OK");
     EXPECT_EQ(rig.view.Row(1).statusColour, TextColour::Blue);
-    EXPECT_EQ(rig.eval.CheckTThresh("40", 1, 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("40", 1, 1, false), 0);
 
-    EXPECT_EQ(rig.eval.CheckTThresh("80.01", 1, 1, 1, false), 1);
+    EXPECT_EQ(rig.eval.CheckTThresh("80.01", 1, 1, false), 1);
     EXPECT_EQ(rig.view.Row(1).status, "NOT OK");
     EXPECT_EQ(rig.view.Row(1).statusColour, TextColour::Red);
-    EXPECT_EQ(rig.eval.CheckTThresh("39.99", 1, 1, 1, false), 1);
+    EXPECT_EQ(rig.eval.CheckTThresh("39.99", 1, 1, false), 1);
 
     // A blank or empty reading changes nothing, not even the status row.
-    EXPECT_EQ(rig.eval.CheckTThresh(" ", 1, 1, 1, false), 0);
-    EXPECT_EQ(rig.eval.CheckTThresh("", 1, 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh(" ", 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("", 1, 1, false), 0);
     EXPECT_EQ(rig.view.Row(1).status, "NOT OK");
 
     // A threshold text without a leading number counts as 0.
     rig.prefs.TempMin = "abc";
-    EXPECT_EQ(rig.eval.CheckTThresh("0", 1, 1, 1, false), 0);
-    EXPECT_EQ(rig.eval.CheckTThresh("-0.5", 1, 1, 1, false), 1);
+    EXPECT_EQ(rig.eval.CheckTThresh("0", 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("-0.5", 1, 1, false), 1);
 }
 
 TEST_F(ThresholdEvaluatorTest, RepeatedTemperatureAlarmShowsAndMailsOnceButPagesEveryTime) {
@@ -52,7 +52,7 @@ TEST_F(ThresholdEvaluatorTest, RepeatedTemperatureAlarmShowsAndMailsOnceButPages
     rig.prefs.chkUseAlerts = true;
 
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(rig.eval.CheckTThresh("85", 1, 1, 1, false), 1);
+        EXPECT_EQ(rig.eval.CheckTThresh("85", 1, 1, false), 1);
     }
     EXPECT_EQ(rig.CountLines(Tab::Temperature, 1, "(Sending OnScreen alert)"), 1);
     EXPECT_EQ(rig.view.alarm.firstLine, "Temperature");
@@ -66,7 +66,7 @@ TEST_F(ThresholdEvaluatorTest, RepeatedTemperatureAlarmShowsAndMailsOnceButPages
 
     // The user acknowledges, then the temperature comes back.
     rig.alerts.Continue();
-    EXPECT_EQ(rig.eval.CheckTThresh("72", 1, 1, 1, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("72", 1, 1, false), 0);
     EXPECT_EQ(rig.view.alarm.firstLine, "Temperature is back to normal");
     EXPECT_TRUE(rig.view.alarm.visible);
     ASSERT_EQ(rig.smtp.mails.size(), 2u);
@@ -81,7 +81,7 @@ TEST_F(ThresholdEvaluatorTest, RepeatedTemperatureAlarmShowsAndMailsOnceButPages
     EXPECT_EQ(rig.eval.SlotAlarmMark(Tab::Temperature, 1), "0");
 
     // A further normal reading sends nothing.
-    rig.eval.CheckTThresh("71", 1, 1, 1, false);
+    rig.eval.CheckTThresh("71", 1, 1, false);
     EXPECT_EQ(rig.smtp.mails.size(), 2u);
     EXPECT_EQ(rig.pager.calls.size(), 4u);
 }
@@ -91,7 +91,7 @@ TEST_F(ThresholdEvaluatorTest, KeepSendingAlertsRepeatsEveryChannel) {
     rig.EnableChannels(1);
     rig.prefs.chkAlwaysSendAlert = true;
     for (int i = 0; i < 3; ++i) {
-        rig.eval.CheckTThresh("90", 1, 1, 1, false);
+        rig.eval.CheckTThresh("90", 1, 1, false);
     }
     EXPECT_EQ(rig.CountLines(Tab::Temperature, 1, "(Sending OnScreen alert)"), 3);
     EXPECT_EQ(rig.smtp.mails.size(), 3u);
@@ -104,24 +104,24 @@ TEST_F(ThresholdEvaluatorTest, NormalReadingOfAnotherSensorRearmsTheKind) {
     rig.Place(2, kTemp, "2", "Office");
     rig.EnableChannels(1);
 
-    rig.eval.CheckTThresh("95", 1, 1, 1, false);
-    rig.eval.CheckTThresh("95", 1, 1, 1, false);
+    rig.eval.CheckTThresh("95", 1, 1, false);
+    rig.eval.CheckTThresh("95", 1, 1, false);
     EXPECT_EQ(rig.smtp.mails.size(), 1u);
 
     // The office is fine: no OK notice for it (it never alarmed), but the latches are re-armed.
-    rig.eval.CheckTThresh("70", 1, 2, 2, false);
+    rig.eval.CheckTThresh("70", 2, 2, false);
     EXPECT_EQ(rig.smtp.mails.size(), 1u);
     EXPECT_TRUE(rig.Log(Tab::Temperature, 2).empty());
     EXPECT_EQ(rig.eval.SlotAlarmMark(Tab::Temperature, 2), "0");
 
-    rig.eval.CheckTThresh("96", 1, 1, 1, false);
+    rig.eval.CheckTThresh("96", 1, 1, false);
     EXPECT_EQ(rig.smtp.mails.size(), 2u);
     EXPECT_EQ(rig.CountLines(Tab::Temperature, 1, "(Sending OnScreen alert)"), 2);
     EXPECT_EQ(rig.eval.SlotAlarmMark(Tab::Temperature, 1), "1");
 
     // Disconnecting clears the latches too.
     rig.eval.ClearTemperatureLatches();
-    rig.eval.CheckTThresh("97", 1, 1, 1, false);
+    rig.eval.CheckTThresh("97", 1, 1, false);
     EXPECT_EQ(rig.smtp.mails.size(), 3u);
 }
 
@@ -134,7 +134,7 @@ TEST_F(ThresholdEvaluatorTest, CombinedSensorTemperatureWorksOnTheFollowingEntry
     rig.prefs.IncludeTimeDate = false;
     rig.view.Row(3).status = "OK";
 
-    EXPECT_EQ(rig.eval.CheckTThresh("95", 1, 3, 2, true), 1);
+    EXPECT_EQ(rig.eval.CheckTThresh("95", 3, 2, true), 1);
     EXPECT_EQ(rig.view.Row(4).status, "NOT OK");
     EXPECT_EQ(rig.view.Row(3).status, "OK");
     ASSERT_EQ(rig.mail.messages.size(), 1u);
@@ -147,7 +147,7 @@ TEST_F(ThresholdEvaluatorTest, CombinedSensorTemperatureWorksOnTheFollowingEntry
     // The humidity half keeps the lead's entry even with the combo flag.
     rig.EnableChannels(2);
     rig.prefs.optUseSMTP = true;
-    EXPECT_EQ(rig.eval.CheckHThresh("90", 2, 3, 1, true), 1);
+    EXPECT_EQ(rig.eval.CheckHThresh("90", 3, 1, true), 1);
     EXPECT_EQ(rig.view.Row(3).status, "NOT OK");
     ASSERT_EQ(rig.smtp.mails.size(), 1u);
     EXPECT_EQ(rig.smtp.mails[0].setupIndex, 3);
@@ -160,14 +160,14 @@ TEST_F(ThresholdEvaluatorTest, HumidityRetriesItsMailUntilOneGoesOutAndReplacesT
     rig.EnableChannels(1);
     rig.EnableChannels(2);
 
-    rig.eval.CheckTThresh("99", 1, 1, 1, false);
+    rig.eval.CheckTThresh("99", 1, 1, false);
     rig.smtp.results = {{false, MailError::Other, "server down"}};
-    rig.eval.CheckHThresh("75", 2, 2, 1, false);
+    rig.eval.CheckHThresh("75", 2, 1, false);
     EXPECT_EQ(rig.view.alarm.firstLine, "Humidity");
     EXPECT_EQ(rig.Log(Tab::Humidity, 1)[1], "Email Alert Not sent");
 
-    rig.eval.CheckHThresh("76", 2, 2, 1, false);  // retried, sent
-    rig.eval.CheckHThresh("77", 2, 2, 1, false);  // latched now
+    rig.eval.CheckHThresh("76", 2, 1, false);  // retried, sent
+    rig.eval.CheckHThresh("77", 2, 1, false);  // latched now
     int humidityMails = 0;
     for (const auto& mail : rig.smtp.mails) {
         humidityMails += mail.kind == 2 ? 1 : 0;
@@ -176,22 +176,22 @@ TEST_F(ThresholdEvaluatorTest, HumidityRetriesItsMailUntilOneGoesOutAndReplacesT
     EXPECT_EQ(rig.CountLines(Tab::Humidity, 1, "(Sending OnScreen alert)"), 1);
 
     rig.alerts.Continue();
-    rig.eval.CheckHThresh("50", 2, 2, 1, false);
+    rig.eval.CheckHThresh("50", 2, 1, false);
     EXPECT_EQ(rig.view.alarm.firstLine, "Humidity is back to normal");
     EXPECT_EQ(rig.Log(Tab::Humidity, 1).front(), "(Sending Page alert)");
 }
 
 TEST_F(ThresholdEvaluatorTest, TrayIconFollowsTemperatureAlarmsOnlyInTrayMode) {
     rig.Place(1, kTemp, "1", "Server room");
-    rig.eval.CheckTThresh("99", 1, 1, 1, false);
+    rig.eval.CheckTThresh("99", 1, 1, false);
     EXPECT_FALSE(rig.view.trayIconAlert);
     EXPECT_EQ(rig.eval.TrayAlertShown(), "");
 
     rig.trayMode = true;
-    rig.eval.CheckTThresh("99", 1, 1, 1, false);
+    rig.eval.CheckTThresh("99", 1, 1, false);
     EXPECT_TRUE(rig.view.trayIconAlert);
     EXPECT_EQ(rig.eval.TrayAlertShown(), "1");
-    rig.eval.CheckTThresh("70", 1, 1, 1, false);
+    rig.eval.CheckTThresh("70", 1, 1, false);
     EXPECT_FALSE(rig.view.trayIconAlert);
     EXPECT_EQ(rig.eval.TrayAlertShown(), "0");
 }
@@ -202,7 +202,7 @@ TEST_F(ThresholdEvaluatorTest, ChannelsNeedTheirSwitchOnAndAvailable) {
     rig.alerts.Availability().onScreen[1] = false;
     rig.alerts.Availability().page[1] = false;
     rig.prefs.chkEmailAlert[1] = false;
-    rig.eval.CheckTThresh("99", 1, 1, 1, false);
+    rig.eval.CheckTThresh("99", 1, 1, false);
     EXPECT_FALSE(rig.view.alarm.visible);
     EXPECT_TRUE(rig.smtp.mails.empty());
     EXPECT_TRUE(rig.pager.calls.empty());
@@ -211,13 +211,13 @@ TEST_F(ThresholdEvaluatorTest, ChannelsNeedTheirSwitchOnAndAvailable) {
 
 TEST_F(ThresholdEvaluatorTest, TemperatureFailureGoesToTheErrorJournal) {
     rig.EnableChannels(1);
-    EXPECT_EQ(rig.eval.CheckTThresh("99", 1, 1, 0, false), 0);
+    EXPECT_EQ(rig.eval.CheckTThresh("99", 1, 0, false), 0);
     ASSERT_EQ(rig.errorEntries.size(), 1u);
     EXPECT_EQ(rig.errorEntries[0].first, ":13");
     EXPECT_EQ(rig.errorEntries[0].second, "CheckTThresh:Error");
     EXPECT_TRUE(rig.smtp.mails.empty());
     // Humidity ends silently.
-    EXPECT_EQ(rig.eval.CheckHThresh("99", 2, 1, 7, false), 0);
+    EXPECT_EQ(rig.eval.CheckHThresh("99", 1, 7, false), 0);
     EXPECT_EQ(rig.errorEntries.size(), 1u);
 }
 

@@ -7,9 +7,14 @@
 #include <memory>
 #include <sstream>
 
+#include "alerts/AlertDispatcher.h"
+#include "alerts/ThresholdEvaluator.h"
+#include "alerts/UnconfiguredTransports.h"
 #include "config/MemorySettingsTree.h"
+#include "config/Preferences.h"
 #include "core/DeviceModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/ReadingPipeline.h"
 #include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
@@ -19,24 +24,6 @@ namespace vigiltron {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RecordingObserver : ReadingObserver {
-    std::vector<std::string> calls;
-    void CheckTThresh(const std::string& r, int kind, int n, int slot, bool combo) override {
-        calls.push_back("T " + r + " " + std::to_string(kind) + " " + std::to_string(n) + " " +
-                        std::to_string(slot) + " " + std::to_string(combo));
-    }
-    void CheckHThresh(const std::string& r, int kind, int n, int slot, bool combo) override {
-        calls.push_back("H " + r + " " + std::to_string(kind) + " " + std::to_string(n) + " " +
-                        std::to_string(slot) + " " + std::to_string(combo));
-    }
-    void FileTabLogging(const std::string& r, int n, int kind, const std::string& t) override {
-        calls.push_back("log " + r + " " + std::to_string(n) + " " + std::to_string(kind) + " " +
-                        t);
-    }
-    void ClearTemperatureLatches() override { calls.push_back("clearT"); }
-    void ClearHumidityLatches() override { calls.push_back("clearH"); }
-};
 
 class SensorLinkTest : public ::testing::Test {
 protected:
@@ -83,41 +70,60 @@ protected:
     MemorySettingsTree settings;
     DeviceModel model{dialogs, settings};
     ViewModel view;
-    LinkSettings linkSettings;
-    RecordingObserver observer;
+    Preferences prefs = Preferences::Defaults("/unused");
+    SilentSoundPlayer sound;
+    UnconfiguredMailTransport systemMail;
+    UnconfiguredSmtpMailer smtp;
+    UnconfiguredPager pager;
+    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
+                                                     view,
+                                                     model,
+                                                     dialogs,
+                                                     journal,
+                                                     clock,
+                                                     settings,
+                                                     sound,
+                                                     systemMail,
+                                                     smtp,
+                                                     pager,
+                                                     {},
+                                                     {}}};
+    ThresholdEvaluator evaluator{
+        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
     fs::path logDir;
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
     std::vector<int> deleted;
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, linkSettings,
-                                         observer, logFiles, nullptr,
-                                         [this](int n) {
+    ReadingPipeline readings{
+        ReadingPipeline::Services{clock, journal, model, view, prefs, evaluator, logFiles}};
+    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
+                                         readings, logFiles, nullptr, [this](int n) {
                                              deleted.push_back(n);
                                              model.DeleteEntry(n);
                                          }}};
 };
 
 TEST_F(SensorLinkTest, ReadingIntervalPeriods) {
-    linkSettings.readingInterval = "30";
-    linkSettings.intervalInMinutes = false;
+    prefs.ReadingInterval = "30";
+    prefs.MinOrSecs = "Sec";
     link.ApplyReadingInterval();
     EXPECT_EQ(link.PollingTimer(1)->Interval(), Milliseconds(25500));
 
-    linkSettings.readingInterval = "2.5";
-    linkSettings.intervalInMinutes = true;
+    prefs.ReadingInterval = "2.5";
+    prefs.MinOrSecs = "Min";
     link.ApplyReadingInterval();
     EXPECT_EQ(link.PollingTimer(4)->Interval(), Milliseconds(60000));
     EXPECT_EQ(link.MinuteTarget(4), 2);  // halves round to even
 
-    linkSettings.readingInterval = " ";
-    linkSettings.intervalInMinutes = false;
+    prefs.ReadingInterval = " ";
+    prefs.MinOrSecs = "Sec";
     link.ApplyReadingInterval();
-    EXPECT_EQ(linkSettings.readingInterval, "30");
-    EXPECT_TRUE(linkSettings.intervalInMinutes);
+    EXPECT_EQ(prefs.ReadingInterval, "30");
+    EXPECT_EQ(prefs.MinOrSecs, "Min");
 }
 
 TEST_F(SensorLinkTest, ConnectedTemperatureSensorIsReadEveryFifthMinute) {
-    linkSettings.readingInterval = "5";
+    prefs.ReadingInterval = "5";
     link.ApplyReadingInterval();
     auto sensor = AddDevice(1, kTypeTemperature, SensorKind::Temperature, 3, "1", "Server room");
     link.cmdConnectSensor_Click(1);
@@ -128,7 +134,7 @@ TEST_F(SensorLinkTest, ConnectedTemperatureSensorIsReadEveryFifthMinute) {
     EXPECT_EQ(view.Row(1).unit, "F");
     EXPECT_EQ(view.Row(1).name, "Server room");
     EXPECT_EQ(model.Entry(1)->connectedKind, DeviceKind::Temperature);
-    EXPECT_EQ(observer.calls, (std::vector<std::string>{"T 72.5 1 1 1 0"}));
+    EXPECT_EQ(view.Row(1).status, "OK");  // judged against 40..80 F
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).highest, "72.5");
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).lowest, "72.5");
 
@@ -139,6 +145,7 @@ TEST_F(SensorLinkTest, ConnectedTemperatureSensorIsReadEveryFifthMinute) {
     loop.RunFor(Milliseconds(2000));
     EXPECT_EQ(sensor->CommandTexts(), (std::vector<std::string>{"tf"}));
     EXPECT_EQ(view.Row(1).reading, "90");
+    EXPECT_EQ(view.Row(1).status, "NOT OK");
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).highest, "90");
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).lowest, "72.5");
 }
@@ -170,7 +177,9 @@ TEST_F(SensorLinkTest, CombinedSensorShowsBothRowsFromOneTick) {
     EXPECT_EQ(view.Row(4).reading, "70");
     EXPECT_EQ(view.Row(4).unit, "F");
     EXPECT_EQ(model.Entry(4)->connectedKind, DeviceKind::Combined);
-    EXPECT_EQ(observer.calls, (std::vector<std::string>{"H 44 2 3 1 1", "T 70 1 3 2 1"}));
+    // Each half is judged on its own row: 44 % and 70 F are both within their limits.
+    EXPECT_EQ(view.Row(3).status, "OK");
+    EXPECT_EQ(view.Row(4).status, "OK");
     EXPECT_EQ(view.Slot(Tab::Temperature, 2).highest, "70");
     EXPECT_EQ(view.Slot(Tab::Humidity, 1).highest, "44");
 
@@ -243,7 +252,7 @@ TEST_F(SensorLinkTest, MissingLogDirectoryKeepsTheEntryDisconnected) {
     EXPECT_EQ(view.Commands(1).connectCaption, "Connect");
 }
 
-TEST_F(SensorLinkTest, FirstLogFileHasItsHeader) {
+TEST_F(SensorLinkTest, FirstLogFileHasItsHeaderAndTheFirstReading) {
     AddDevice(1, kTypeTemperature, SensorKind::Temperature, 3, "1", "Server room");
     model.Entry(1)->fileLogging = true;
     link.ConnectSensor(1);
@@ -253,12 +262,14 @@ TEST_F(SensorLinkTest, FirstLogFileHasItsHeader) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
-    EXPECT_EQ(content.str(), "Server room\r\nLog file started: 12/7/2026,4:05:09 PM\r\n\r\n");
+    EXPECT_EQ(content.str(),
+              "Server room\r\nLog file started: 12/7/2026,4:05:09 PM\r\n\r\n"
+              "12/7/2026,4:05:09 PM, 72.5\r\n");
 }
 
 TEST_F(SensorLinkTest, ResetThenNegativeReadingFillsOnlyTheLowest) {
     auto sensor = AddDevice(1, kTypeTemperature, SensorKind::Temperature, 3, "1", "Freezer");
-    linkSettings.readingInterval = "1";
+    prefs.ReadingInterval = "1";
     link.ApplyReadingInterval();
     link.ConnectSensor(1);
     link.ClearHighLow(Tab::Temperature, 1);
@@ -271,8 +282,8 @@ TEST_F(SensorLinkTest, ResetThenNegativeReadingFillsOnlyTheLowest) {
 
 TEST_F(SensorLinkTest, TickWhileTheEntrysReadingIsUnderWayIsSkipped) {
     auto sensor = AddDevice(1, kTypeTemperature, SensorKind::Temperature, 3, "1", "Slow");
-    linkSettings.intervalInMinutes = false;
-    linkSettings.readingInterval = "1";  // 850 ms: shorter than a slow reply
+    prefs.MinOrSecs = "Sec";
+    prefs.ReadingInterval = "1";  // 850 ms: shorter than a slow reply
     link.ApplyReadingInterval();
     link.ConnectSensor(1);
     sensor->SetReplyDelay(Milliseconds(1900));

@@ -1,3 +1,4 @@
+#include "sensors/ReadingPipeline.h"
 #include "sensors/StreamingSensors.h"
 
 #include "core/ReadingValue.h"
@@ -30,14 +31,6 @@ class TestSensor : public SimulatedSensor {
 public:
     using SimulatedSensor::SimulatedSensor;
     void Push(std::string bytes) { Send(std::move(bytes), Milliseconds(0)); }
-};
-
-struct NoReadings : ReadingObserver {
-    void CheckTThresh(const std::string&, int, int, int, bool) override {}
-    void CheckHThresh(const std::string&, int, int, int, bool) override {}
-    void FileTabLogging(const std::string&, int, int, const std::string&) override {}
-    void ClearTemperatureLatches() override {}
-    void ClearHumidityLatches() override {}
 };
 
 class StreamingSensorsTest : public ::testing::Test {
@@ -155,10 +148,10 @@ protected:
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{rig.loop, rig.clock, rig.dialogs, rig.model, rig.view,
                                          rig.settings, logSettings}};
-    NoReadings readings;
-    LinkSettings linkSettings;
+    ReadingPipeline readings{ReadingPipeline::Services{rig.clock, rig.journal, rig.model, rig.view,
+                                                       rig.prefs, rig.eval, logFiles}};
     SensorLink link{SensorLink::Services{rig.loop, rig.dialogs, rig.journal, ports, rig.model,
-                                         rig.view, linkSettings, readings, logFiles, nullptr,
+                                         rig.view, rig.prefs, readings, logFiles, nullptr,
                                          nullptr}};
     RecordingSystemActions system;
     std::vector<int> proximityAlerts;
