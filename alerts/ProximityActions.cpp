@@ -120,7 +120,7 @@ void ProximityActions::StartDelays(bool present, int setupIndex) {
     }
 }
 
-void ProximityActions::NotifyChange(int kind) {
+void ProximityActions::NotifyChange(DeviceKind kind) {
     if (s_.prefs.optLogoutOnProximity) {
         ProximityEvent(0, kind);
     } else if (s_.prefs.chkOnScreenOnProx || s_.prefs.chkPageOnProx || s_.prefs.chkEmailOnProx) {
@@ -147,9 +147,20 @@ bool ProximityActions::RunImmediateActions(bool present, std::string& error) {
     return false;
 }
 
+void ProximityActions::LinkedCameraEvent(int slot, DeviceKind kind) {
+    if (!SlotTable::IsValidSlot(slot)) {
+        return;
+    }
+    const int camera = s_.model.ProxCameraLink(slot);
+    if (camera != DeviceModel::kCameraFree && DeviceModel::IsValidIndex(camera) &&
+        s_.prefs.prox[std::size_t(slot)].chkCamUseProx) {
+        ProximityEvent(camera, kind);
+    }
+}
+
 // ---- Dispatcher and log-off ----
 
-void ProximityActions::ProximityEvent(int code, int kind) {
+void ProximityActions::ProximityEvent(int code, DeviceKind kind) {
     try {
         if (code == 0) {
             if (s_.prefs.optLogoutOnProximity) {
@@ -176,12 +187,12 @@ void ProximityActions::ProximityEvent(int code, int kind) {
     }
 }
 
-void ProximityActions::LogOffCheck(int kind) {
+void ProximityActions::LogOffCheck(DeviceKind kind) {
     int setupIndex = 0;
     const int slot = static_cast<int>(ParseNumber(s_.prefs.ProxEventCmbSubIndex99).value_or(0));
-    if (kind == KindCode(DeviceKind::Proximity)) {
+    if (kind == DeviceKind::Proximity) {
         setupIndex = s_.model.SetupIndexInSlot(Tab::Proximity, slot);
-    } else if (kind == KindCode(DeviceKind::Distance)) {
+    } else if (kind == DeviceKind::Distance) {
         setupIndex = s_.model.SetupIndexInSlot(Tab::Distance, slot);
     }
     // Without a sensor to read there is no telling whether somebody is still there; the handler's

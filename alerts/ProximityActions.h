@@ -52,8 +52,8 @@ public:
     };
     // Calls out of this class; each may be left empty (the call is then skipped).
     struct Hooks {
-        // Threshold evaluation's ProximityAlert for kind 3 or 9.
-        std::function<void(int kind)> proximityAlert;
+        // Threshold evaluation's ProximityAlert for a proximity or distance sensor.
+        std::function<void(DeviceKind kind)> proximityAlert;
         // The linked camera's capture on a proximity event, given its setup index.
         std::function<void(int cameraSetupIndex)> captureOnProximity;
         // Whether the sensor at a setup index shows presence now (its DSR line is high).
@@ -82,7 +82,10 @@ public:
     void CancelDelaysOf(int setupIndex);
     // With "Force Log off when triggered" the log-off check (code 0), otherwise the alerts
     // (code 99) when any proximity alert switch is on. `kind` is 3 or 9.
-    void NotifyChange(int kind);
+    void NotifyChange(DeviceKind kind);
+    // After the immediate actions of a change in tab slot `slot` (unless they ended the
+    // handling): the camera linked to that slot captures, when it is to react to proximity.
+    void LinkedCameraEvent(int slot, DeviceKind kind);
     // The immediate actions after logging. On a walk-away: the lock or the forced log-off, which
     // end the handler (answer true). On either change, with "Run Commands" selected: the command
     // of that direction at once when its delay is "0" (or its pending flag is already clear);
@@ -91,7 +94,7 @@ public:
 
     // The proximity event dispatcher: code 0 = log-off check, 99 = alerts, 1..10 = the setup
     // index of a camera linked to the sensor; kind 3 = proximity, 9 = distance.
-    void ProximityEvent(int code, int kind);
+    void ProximityEvent(int code, DeviceKind kind);
 
     // Saves SavedState "1", places the program in the start-up list and logs the user off with
     // force. "Error in ForceLogOff" when any step fails; the program stays running. True when
@@ -143,7 +146,7 @@ private:
     bool CommandSet(Direction direction) const;
     const std::string& Command(Direction direction) const;
     const std::string& Delay(Direction direction) const;
-    void LogOffCheck(int kind);
+    void LogOffCheck(DeviceKind kind);
     // The one guarded path to the forced log-off.
     void IssueLogOff();
     bool AnyProximitySensor() const;

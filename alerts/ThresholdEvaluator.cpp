@@ -472,13 +472,14 @@ void ThresholdEvaluator::CheckWaterEvents(int n, int slot, bool cleared) {
 
 // ---- Proximity ----
 
-void ThresholdEvaluator::ProximityAlert(int kind) {
+void ThresholdEvaluator::ProximityAlert(DeviceKind deviceKind) {
+    const int kind = KindCode(deviceKind);
     try {
         int slot = static_cast<int>(LeadingNumber(s_.prefs.ProxEventCmbSubIndex99));
         if (slot < 1 || slot > 4) {
             slot = 1;
         }
-        const Tab tab = kind == kDistanceKind ? Tab::Distance : Tab::Proximity;
+        const Tab tab = deviceKind == DeviceKind::Distance ? Tab::Distance : Tab::Proximity;
         const int n = s_.model.SetupIndexInSlot(tab, slot);
         if (s_.prefs.chkOnScreenOnProx && s_.alerts.Availability().onScreenOnProx) {
             s_.alerts.RaiseOnScreenAlarm(AlertSource::Proximity, "Proximity Detect", slot, kind);

@@ -65,8 +65,8 @@ public:
     void OutOfRangeAlert(int n, int slot);
     // Water detected (`cleared` false) or gone (`cleared` true).
     void CheckWaterEvents(int n, int slot, bool cleared);
-    // One proximity detection; kind 3 proximity, 9 distance sensor in proximity mode.
-    void ProximityAlert(int kind);
+    // One proximity detection of a proximity sensor or a distance sensor in proximity mode.
+    void ProximityAlert(DeviceKind kind);
 
     // Disconnecting a sensor re-arms its kind.
     void ClearTemperatureLatches();
@@ -75,6 +75,11 @@ public:
     void ResetDistanceStates();
 
     bool WaterAlarmRaised() const { return latches_.WaterAlarmRaised; }
+    // Whether the water sensor in `slot` still owes its "OK" notice: with "keep sending alerts"
+    // on the program-wide flag never stays set, but the slot's own mark says an alarm went out.
+    bool WaterAlarmOutstanding(int slot) const {
+        return latches_.WaterAlarmRaised || SlotAlarmMark(Tab::Water, slot) == "1";
+    }
     const Latches& CurrentLatches() const { return latches_; }
     // "" (unset), "1" (an alarm was processed for the slot) or "0" (back to normal).
     const std::string& SlotAlarmMark(Tab tab, int slot) const;

@@ -29,8 +29,21 @@ Engine::Engine(EngineServices s)
               config.AddJournalEntry(code, value);
           },
           [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
-      readings(
-          ReadingPipeline::Services{s.clock, s.journal, model, view, prefs, evaluator, logFiles}),
+      proximity(
+          ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
+          ProximityActions::Hooks{
+              [this](DeviceKind kind) { evaluator.ProximityAlert(kind); },
+              {},
+              [this](int n) {
+                  for (PortGroup group : {PortGroup::Proximity, PortGroup::Distance}) {
+                      if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
+                          return port->DSRHolding();
+                      }
+                  }
+                  return false;
+              }}),
+      readings(ReadingPipeline::Services{s.clock, s.journal, model, view, prefs, evaluator,
+                                         proximity, logFiles}),
       link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, prefs, readings,
                                 logFiles,
                                 [this](const std::string& code, const std::string& value) {
@@ -41,24 +54,10 @@ Engine::Engine(EngineServices s)
                                     model.DeleteStoredDevice(n);
                                 },
                                 &alerts}),
-      proximity(
-          ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
-          ProximityActions::Hooks{
-              [this](int kind) { evaluator.ProximityAlert(kind); },
-              {},
-              [this](int n) {
-                  for (PortGroup group : {PortGroup::Proximity, PortGroup::Distance}) {
-                      if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
-                          return port->DSRHolding();
-                      }
-                  }
-                  return false;
-              }}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
-                                           evaluator, proximity, logFiles}),
+                                           evaluator, proximity, readings}),
       streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, s.journal, model, view,
-                                           prefs, s.settings, link, evaluator, proximity,
-                                           logFiles}),
+                                           prefs, s.settings, link, proximity, logFiles, readings}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {

@@ -68,9 +68,10 @@ public:
     UnconfiguredPager pager;
     AlertDispatcher alerts;
     ThresholdEvaluator evaluator;
+    // Before the sensors: its hooks read the link's ports only when a change comes.
+    ProximityActions proximity;
     ReadingPipeline readings;
     SensorLink link;
-    ProximityActions proximity;
     LineStateSensors lineState;
     // Declared after `link`: it takes its handlers off the link's ports when destroyed.
     StreamingSensors streaming;

@@ -88,4 +88,12 @@ std::string ReadingValue(std::string_view reply, std::size_t count) {
     return PlainDecimal(LeadingNumber(reply.substr(0, std::min(count, reply.size()))));
 }
 
+TiltTexts SplitTilt(std::string_view line) {
+    const auto blank = line.find(' ');
+    if (blank == std::string_view::npos) {
+        return {"", std::string(line)};
+    }
+    return {std::string(line.substr(0, blank + 1)), std::string(line.substr(blank + 1))};
+}
+
 }  // namespace vigiltron

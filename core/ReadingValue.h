@@ -22,4 +22,12 @@ std::string PlainDecimal(double value);
 // the shortest plain decimal form ("072.50F" with 6 characters gives "72.5").
 std::string ReadingValue(std::string_view reply, std::size_t count);
 
+// An accelerometer stream line cut into its two axis texts: X is the line up to and including
+// its first blank, Y the rest after that blank. Without a blank X is empty and Y the whole line.
+struct TiltTexts {
+    std::string x;
+    std::string y;
+};
+TiltTexts SplitTilt(std::string_view line);
+
 }  // namespace vigiltron

@@ -128,16 +128,16 @@ struct Rig {
     SimulatedPortFactory ports{loop};
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
-    ReadingPipeline readings{
-        ReadingPipeline::Services{clock, journal, model, view, prefs, evaluator, logFiles}};
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
-                                         readings, logFiles, nullptr, nullptr}};
     RecordingSystemActions system;
     ProximityActions actions{
         ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
+    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
+                                                       evaluator, actions, logFiles}};
+    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
+                                         readings, logFiles, nullptr, nullptr}};
     StreamingSensors streaming{StreamingSensors::Services{loop, clock, dialogs, journal, model,
-                                                          view, prefs, settings, link, evaluator,
-                                                          actions, logFiles}};
+                                                          view, prefs, settings, link, actions,
+                                                          logFiles, readings}};
     std::shared_ptr<FuzzSensor> sensor;
 };
 

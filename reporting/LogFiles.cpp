@@ -384,6 +384,18 @@ void LogFiles::NoteConnection(int n, const std::string& text) {
     }
 }
 
+void LogFiles::AddWaterScreenLine(int slot, const std::string& line) {
+    if (slot < 1 || slot > 4) {
+        return;
+    }
+    std::deque<std::string>& view = s_.view.Slot(Tab::Water, slot).log;
+    if (view.size() >= kViewLineLimit) {
+        view.clear();
+        return;
+    }
+    view.push_back(line);
+}
+
 void LogFiles::AddScreenNote(Tab tab, int slot, const std::string& line) {
     if (slot < 1 || slot > 4) {
         return;

@@ -101,6 +101,9 @@ public:
     // slot view(s) and, with file logging on, in its current file(s) even though the port is
     // closed, so the gap in the readings is explained where they are kept.
     void NoteConnection(int n, const std::string& text);
+    // Water lines follow one another at the insertion point, so they read oldest first; a view
+    // of 2000 lines is emptied instead and the line dropped.
+    void AddWaterScreenLine(int slot, const std::string& line);
     // Mode changes, sensitivity and calibration notes: always put at the top.
     void AddScreenNote(Tab tab, int slot, const std::string& line);
 

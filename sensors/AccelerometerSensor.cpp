@@ -1,11 +1,11 @@
 #include "sensors/AccelerometerSensor.h"
 
-#include "alerts/ThresholdEvaluator.h"
 #include "config/Preferences.h"
 #include "core/ReadingValue.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
+#include "sensors/ReadingPipeline.h"
 
 namespace vigiltron {
 
@@ -20,14 +20,6 @@ bool Contains(std::string_view text, std::string_view what) {
 }
 
 }  // namespace
-
-TiltTexts SplitTilt(std::string_view line) {
-    const auto blank = line.find(' ');
-    if (blank == std::string_view::npos) {
-        return {"", std::string(line)};
-    }
-    return {std::string(line.substr(0, blank + 1)), std::string(line.substr(blank + 1))};
-}
 
 AccelerometerSensor::AccelerometerSensor(StreamServices services)
     : StreamSensor(services, StreamKind{DeviceKind::Accelerometer, Tab::Accelerometer,
@@ -67,21 +59,11 @@ void AccelerometerSensor::HandleLine(int n, const std::string& line) {
     if (line.empty() || Contains(line, "Invalid")) {
         return;
     }
-    const DeviceRecord* record = s_.model.Entry(n);
-    const int slot = SlotOf(n);
-    SummaryRow& row = s_.view.Row(n);
-    row.reading = line;
-    s_.view.Changed();
-    const TiltTexts tilt = SplitTilt(line);
-    // A line with no number in either axis ("OK", noise) is no tilt of 0: evaluating it would
-    // send a false "OK" notice for a tilt that is still there.
-    if (!s_.prefs.chkLocalMonitoring && (StartsWithReading(tilt.x) || StartsWithReading(tilt.y))) {
-        s_.evaluator.CheckTilt(tilt.x, tilt.y, n, slot);
-    }
-    if (record->tabLogging) {
-        s_.logFiles.AddEventScreenLine(Tab::Accelerometer, slot, ColonScreenLine(s_.clock, line));
-    }
-    s_.logFiles.WriteEventLine(n, DeviceKind::Accelerometer, ReceivedFileLine(s_.clock, line));
+    Reading reading;
+    reading.setupIndex = n;
+    reading.kind = DeviceKind::Accelerometer;
+    reading.text = line;
+    s_.readings.Take(reading);
 }
 
 void AccelerometerSensor::ShowConfirmation(int n) {
@@ -98,25 +80,11 @@ void AccelerometerSensor::LineChanged(int n) {
     if (record == nullptr || port == nullptr || !record->bumpMode) {
         return;
     }
-    const int slot = SlotOf(n);
-    const bool raised = port->DSRHolding();
-    SummaryRow& row = s_.view.Row(n);
-    row.readingFontSize = 14;
-    row.reading = "BUMP";
-    s_.view.Changed();
-    if (raised) {
-        if (record->tabLogging) {
-            s_.logFiles.AddEventScreenLine(Tab::Accelerometer, slot,
-                                           DashScreenLine(s_.clock, "BUMP"));
-        }
-        s_.logFiles.WriteEventLine(n, DeviceKind::Accelerometer, BumpFileLine(s_.clock));
-        if (!s_.prefs.chkLocalMonitoring) {
-            s_.evaluator.BumpAlert(n, slot);
-        }
-    } else {
-        row.reading = " ";
-    }
-    s_.view.Changed();
+    Reading reading;
+    reading.setupIndex = n;
+    reading.kind = DeviceKind::Accelerometer;
+    reading.change = port->DSRHolding() ? Reading::Change::Bump : Reading::Change::BumpOver;
+    s_.readings.Take(reading);
 }
 
 // ---- Mode ----

@@ -7,14 +7,6 @@
 
 namespace vigiltron {
 
-// An accelerometer stream line cut into its two axis texts: X is the line up to and including
-// its first blank, Y the rest after that blank. Without a blank X is empty and Y the whole line.
-struct TiltTexts {
-    std::string x;
-    std::string y;
-};
-TiltTexts SplitTilt(std::string_view line);
-
 // The 2-axis accelerometer: tilt lines in its streaming mode, knocks on DSR in its bump mode;
 // the mode buttons and menu, and calibration to 0.
 class AccelerometerSensor : public StreamSensor {

@@ -1,18 +1,16 @@
 #include "sensors/DistanceSensor.h"
 
 #include "alerts/ProximityActions.h"
-#include "alerts/ThresholdEvaluator.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
+#include "sensors/PresenceChange.h"
+#include "sensors/ReadingPipeline.h"
 
 namespace vigiltron {
 
 namespace {
-
-constexpr int kDistanceKindCode = 9;
-constexpr int kNoCamera = 99;
 
 constexpr const char* kToProximityCaption = "Set to Proximity mode";
 constexpr const char* kToDistanceCaption = "Set to Distance mode";
@@ -77,65 +75,30 @@ void DistanceSensor::HandleLine(int n, const std::string& line) {
     if (line.empty()) {
         return;
     }
+    // The sensor's memory of its last line: whether an object just left, and whether the slot's
+    // reading changed between an object and none.
     std::string& lastText = lastDistanceText_[std::size_t(n)];
-    const DeviceRecord* record = s_.model.Entry(n);
-    const int slot = SlotOf(n);
-    SummaryRow& row = s_.view.Row(n);
-    std::string logged;  // what the on-screen log shows; empty: nothing
+    Reading reading;
+    reading.setupIndex = n;
+    reading.kind = DeviceKind::Distance;
+    reading.text = line;
     std::string changed;
-    auto statusOk = [&row] {
-        row.status = "OK";
-        row.statusColour = TextColour::Blue;
-        row.statusFontSize = 14;
-    };
-
-    if (Contains(line, "OK")) {
-        row.readingColour = TextColour::Blue;
-        statusOk();
-    }
     if (Contains(line, "Object")) {
-        row.reading = kNoObj;
-        row.readingColour = TextColour::Blue;
-        statusOk();
+        changed = lastText != kNoObj ? "1" : "0";
         if (lastText != kNoObj) {
-            changed = "1";
-            logged = "No Object";
-            if (s_.prefs.CheckRange && !s_.prefs.chkLocalMonitoring) {
-                s_.evaluator.OutOfRangeAlert(n, slot);
-            }
-        } else {
-            changed = "0";
+            reading.change = Reading::Change::ObjectGone;
         }
         lastText = kNoObj;
-    } else if (const auto cm = line.find("cm"); cm != std::string::npos) {
-        row.reading = line;
-        row.readingColour = TextColour::Blue;
-        logged = line.substr(0, cm + 2);
+    } else if (Contains(line, "cm")) {
         changed = lastText == kNoObj ? "1" : "0";
         lastText = line;
     } else if (Contains(line, "Error")) {
-        row.reading = "Error";
-        row.readingColour = TextColour::Blue;
         lastText.clear();
-        s_.view.Changed();
-        return;  // a sensor error is neither evaluated nor logged
     }
-    if (!changed.empty() && slot >= 1 && slot <= 4) {
+    if (const int slot = SlotOf(n); !changed.empty() && SlotTable::IsValidSlot(slot)) {
         objectChanged_[std::size_t(slot)] = changed;
     }
-    if (line == "No Object") {
-        s_.evaluator.ResetDistanceStates();
-    }
-    s_.view.Changed();
-
-    if (!s_.prefs.chkLocalMonitoring && !record->proximityMode) {
-        s_.evaluator.ChkDistance(line, n, slot);
-    }
-    if (record->tabLogging) {
-        s_.logFiles.AddDistanceScreenLine(slot,
-                                          logged.empty() ? "" : ColonScreenLine(s_.clock, logged));
-    }
-    s_.logFiles.WriteEventLine(n, DeviceKind::Distance, ReceivedFileLine(s_.clock, line));
+    s_.readings.Take(reading);
 }
 
 void DistanceSensor::ShowConfirmation(int n) {
@@ -154,38 +117,8 @@ void DistanceSensor::LineChanged(int n) {
     if (record == nullptr || port == nullptr || !record->proximityMode) {
         return;
     }
-    const int slot = SlotOf(n);
-    const bool present = port->DSRHolding();
-    SummaryRow& row = s_.view.Row(n);
-    row.reading = present ? "Event" : " ";
-    s_.view.Changed();
-
-    s_.actions.StartDelays(present);
-    s_.actions.NotifyChange(kDistanceKindCode);
-    if (record->tabLogging) {
-        s_.logFiles.AddEventScreenLine(Tab::Distance, slot,
-                                       DashScreenLine(s_.clock, present ? "Detect" : "<Reset>"));
-    }
-    s_.logFiles.WriteEventLine(n, DeviceKind::Distance,
-                               DistanceProximityFileLine(s_.clock, present));
-    std::string error;
-    const bool ended = s_.actions.RunImmediateActions(present, error);
-    if (!error.empty()) {
-        // A lock that did not happen must not pass unnoticed.
-        s_.dialogs.ShowMessage("Error in MSCommD event handler: " + error);
-    }
-    if (ended) {
-        return;
-    }
-    if (slot >= 1 && slot <= 4) {
-        const int camera = s_.model.ProxCameraLink(slot);
-        if (camera != kNoCamera && DeviceModel::IsValidIndex(camera) &&
-            s_.prefs.prox[std::size_t(slot)].chkCamUseProx) {
-            s_.actions.ProximityEvent(camera, kDistanceKindCode);
-        }
-    }
-    row.reading = present ? "Event" : " ";
-    s_.view.Changed();
+    PresenceChange{s_.readings, s_.actions, s_.dialogs, s_.view, s_.model}(
+        n, DeviceKind::Distance, port->DSRHolding(), "Error in MSCommD event handler: ");
 }
 
 // ---- Mode ----

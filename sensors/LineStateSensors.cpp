@@ -8,15 +8,11 @@
 #include "core/DeviceModel.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
-#include "reporting/LogLines.h"
+#include "sensors/PresenceChange.h"
+#include "sensors/ReadingPipeline.h"
 #include "sensors/SensorLink.h"
 
 namespace vigiltron {
-
-namespace {
-constexpr std::size_t kViewLineLimit = 2000;
-constexpr int kNoCamera = 99;
-}  // namespace
 
 LineStateSensors::LineStateSensors(Services services) : s_(services) {
     for (int n = 1; n <= 10; ++n) {
@@ -82,60 +78,15 @@ void LineStateSensors::MSCommP_OnComm(int n, CommEvent event) {
         return;
     }
     try {
-        const DeviceRecord* record = s_.model.Entry(n);
         SerialPort* port = PortOf(n, DeviceKind::Proximity);
-        if (!record || !port) {
+        if (!s_.model.Entry(n) || !port) {
             return;
         }
-        const bool present = port->DSRHolding();
-        SummaryRow& row = s_.view.Row(n);
-        row.reading = present ? "Event" : " ";
-        s_.view.Changed();
-
-        s_.actions.StartDelays(present, n);
-        s_.actions.NotifyChange(3);
-        if (record->tabLogging) {
-            s_.logFiles.AddEventScreenLine(
-                Tab::Proximity, slot, DashScreenLine(s_.clock, present ? "Detect" : "<Reset>"));
-        }
-        s_.logFiles.WriteEventLine(n, DeviceKind::Proximity, ProximityFileLine(s_.clock, present));
-
-        std::string error;
-        const bool ended = s_.actions.RunImmediateActions(present, error);
-        if (!error.empty()) {
-            s_.dialogs.ShowMessage("Error in MSCommP event handler: " + error);
-        }
-        if (ended) {
-            return;
-        }
-        const int camera = s_.model.ProxCameraLink(slot);
-        if (camera != kNoCamera && camera >= 1 && camera <= 10 &&
-            s_.prefs.prox[std::size_t(slot)].chkCamUseProx) {
-            s_.actions.ProximityEvent(camera, 3);
-        }
-        if (!present) {
-            row.reading = " ";
-        }
-        s_.view.Changed();
+        PresenceChange{s_.readings, s_.actions, s_.dialogs, s_.view, s_.model}(
+            n, DeviceKind::Proximity, port->DSRHolding(), "Error in MSCommP event handler: ");
     } catch (const std::exception& fault) {
         s_.dialogs.ShowMessage(std::string("Error in MSCommP event handler: ") + fault.what());
     }
-}
-
-void LineStateSensors::AddWaterScreenLine(int slot, const std::string& line) {
-    // Water lines follow one another at the insertion point, so they read oldest first.
-    TabSlotView& view = s_.view.Slot(Tab::Water, slot);
-    if (view.log.size() >= kViewLineLimit) {
-        view.log.clear();
-        return;
-    }
-    view.log.push_back(line);
-}
-
-bool LineStateSensors::WaterAlarmOutstanding(int slot) const {
-    // With "keep sending alerts" on, the program-wide flag never stays set; the slot's own
-    // alarm mark still says an alarm went out, so the dry probe gets its "OK" notice.
-    return s_.evaluator.WaterAlarmRaised() || s_.evaluator.SlotAlarmMark(Tab::Water, slot) == "1";
 }
 
 void LineStateSensors::MSCommW_OnComm(int n, CommEvent event) {
@@ -148,35 +99,15 @@ void LineStateSensors::MSCommW_OnComm(int n, CommEvent event) {
         return;
     }
     try {
-        const DeviceRecord* record = s_.model.Entry(n);
         SerialPort* port = PortOf(n, DeviceKind::Water);
-        if (!record || !port) {
+        if (!s_.model.Entry(n) || !port) {
             return;
         }
-        const bool wet = port->CDHolding();
-        SummaryRow& row = s_.view.Row(n);
-        if (wet) {
-            row.reading = "Water";
-            row.status = "Not Ok";
-            row.statusColour = TextColour::Red;
-            if (!s_.prefs.chkLocalMonitoring && !s_.evaluator.WaterAlarmRaised()) {
-                s_.evaluator.CheckWaterEvents(n, slot, false);
-            }
-        } else {
-            row.reading = " ";
-            row.status = "OK";
-            row.statusColour = TextColour::Blue;
-            if (WaterAlarmOutstanding(slot)) {
-                s_.evaluator.CheckWaterEvents(n, slot, true);
-            }
-        }
-        if (record->tabLogging) {
-            AddWaterScreenLine(slot, DashScreenLine(s_.clock, wet ? "* WET *" : "<Dry>"));
-        }
-        // A water sensor's file lines do not depend on its on-screen log: a user who asked for
-        // a log file gets every change in it.
-        s_.logFiles.WriteEventLine(n, DeviceKind::Water, WaterFileLine(s_.clock, wet));
-        s_.view.Changed();
+        Reading reading;
+        reading.setupIndex = n;
+        reading.kind = DeviceKind::Water;
+        reading.change = port->CDHolding() ? Reading::Change::Wet : Reading::Change::Dry;
+        s_.readings.Take(reading);
     } catch (const std::exception&) {
         s_.dialogs.ShowMessage("Error in MSCommW event handler");
     }
@@ -202,7 +133,7 @@ void LineStateSensors::WaterTimer_Timer(int n) {
             if (!s_.evaluator.WaterAlarmRaised() && !s_.prefs.chkLocalMonitoring) {
                 s_.evaluator.CheckWaterEvents(n, slot, false);
             }
-        } else if (!WaterAlarmOutstanding(slot)) {
+        } else if (!s_.evaluator.WaterAlarmOutstanding(slot)) {
             row.status = "OK";
             row.statusColour = TextColour::Blue;
             row.reading.clear();

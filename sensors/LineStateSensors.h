@@ -13,7 +13,7 @@
 namespace vigiltron {
 
 class DeviceModel;
-class LogFiles;
+class ReadingPipeline;
 class ProximityActions;
 class SensorLink;
 class ThresholdEvaluator;
@@ -38,7 +38,7 @@ public:
         SensorLink& link;
         ThresholdEvaluator& evaluator;
         ProximityActions& actions;
-        LogFiles& logFiles;
+        ReadingPipeline& readings;
     };
 
     explicit LineStateSensors(Services services);
@@ -60,8 +60,6 @@ private:
     // are shown; true when the event is the kind's own line change and should be handled.
     bool Sort(int n, CommEvent event, CommEvent wanted);
     SerialPort* PortOf(int n, DeviceKind kind);
-    void AddWaterScreenLine(int slot, const std::string& line);
-    bool WaterAlarmOutstanding(int slot) const;
 
     Services s_;
     std::array<std::unique_ptr<Timer>, 11> waterTimers_;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <string>
+
 #include "core/Clock.h"
 #include "core/DeviceKind.h"
 #include "core/Journal.h"
@@ -9,13 +12,15 @@ namespace vigiltron {
 
 class DeviceModel;
 class LogFiles;
+class ProximityActions;
 class ThresholdEvaluator;
 class ViewModel;
 struct Preferences;
 
-// The one path of a polled reading: it is judged against the thresholds, shown (Summary row,
-// journal, highest and lowest of its tab slot) and logged (on screen and in the file), always in
-// that order, whichever sensor and whichever half of a combined sensor it comes from.
+// The one path of every reading and event, whichever sensor it comes from: it is shown (Summary
+// row, highest and lowest, the journal for polled readings), judged (thresholds, alarms and "OK"
+// notices, the proximity alerts) and logged (on screen and in the file), always in that order.
+// What a kind's reading means for each step lives here, in one place per kind.
 class ReadingPipeline {
 public:
     struct Services {
@@ -25,6 +30,7 @@ public:
         ViewModel& view;
         const Preferences& prefs;
         ThresholdEvaluator& evaluator;
+        ProximityActions& actions;
         LogFiles& logFiles;
     };
 
@@ -36,9 +42,13 @@ public:
     void SensorDisconnected(DeviceKind kind);
 
 private:
-    void Evaluate(const Reading& reading, int lead, bool comboHalf, int slot);
-    void Show(const Reading& reading, bool comboHalf, int slot);
-    void Log(const Reading& reading, int lead);
+    void Polled(const Reading& reading);
+    void Tilt(const Reading& reading);
+    void Bump(const Reading& reading);
+    void Distance(const Reading& reading);
+    void Presence(const Reading& reading);
+    void Water(const Reading& reading);
+    int SlotOf(const Reading& reading, Tab tab) const;
 
     Services s_;
 };

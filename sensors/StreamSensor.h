@@ -22,7 +22,7 @@ namespace vigiltron {
 class LogFiles;
 class ProximityActions;
 class SettingsTree;
-class ThresholdEvaluator;
+class ReadingPipeline;
 class ViewModel;
 struct Preferences;
 
@@ -41,9 +41,9 @@ struct StreamServices {
     Preferences& prefs;
     SettingsTree& settings;  // StartInBump, StartInProx and ProxSens of each device
     SensorLink& link;        // the entries' open ports
-    ThresholdEvaluator& evaluator;
     ProximityActions& actions;
-    LogFiles& logFiles;
+    LogFiles& logFiles;  // notes of mode changes and dropped lines
+    ReadingPipeline& readings;
 };
 
 // What sets one streaming kind apart, as far as the handling they share needs to know.

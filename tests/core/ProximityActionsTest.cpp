@@ -36,7 +36,7 @@ class ProximityActionsTest : public ::testing::Test {
 protected:
     ProximityActionsTest() {
         ProximityActions::Hooks hooks;
-        hooks.proximityAlert = [this](int kind) { alerts.push_back(kind); };
+        hooks.proximityAlert = [this](DeviceKind kind) { alerts.push_back(KindCode(kind)); };
         hooks.captureOnProximity = [this](int n) { captures.push_back(n); };
         hooks.presenceLine = [this](int n) { return presence[n]; };
         actions = std::make_unique<ProximityActions>(
@@ -65,7 +65,7 @@ protected:
     }
 
     // One proximity line change, in the order the sensor's event handler makes its calls.
-    bool Change(bool present, int kind = 3) {
+    bool Change(bool present, DeviceKind kind = DeviceKind::Proximity) {
         presence[2] = present;
         actions->StartDelays(present);
         actions->NotifyChange(kind);
@@ -163,7 +163,7 @@ TEST_F(ProximityActionsTest, LogOffCheckReadsTheSelectedSensorsPresence) {
     prefs.ProxEventCmbSubIndex99 = "1";
 
     presence[2] = true;  // still there
-    actions->ProximityEvent(0, 3);
+    actions->ProximityEvent(0, DeviceKind::Proximity);
     EXPECT_TRUE(system.Calls().empty());
 
     // Walking up never logs off; walking away logs off exactly once although both the check and
@@ -193,15 +193,15 @@ TEST_F(ProximityActionsTest, LogOffCheckOfDistanceSensorUsesTheDistanceTab) {
     AddSensor(1, kTypeDistance, "1", true);
     prefs.optLogoutOnProximity = true;
     presence[1] = true;
-    actions->ProximityEvent(0, 9);
+    actions->ProximityEvent(0, DeviceKind::Distance);
     EXPECT_TRUE(system.Calls().empty());
     presence[1] = false;
-    actions->ProximityEvent(0, 9);
+    actions->ProximityEvent(0, DeviceKind::Distance);
     EXPECT_EQ(system.Count("log off"), 1);
 
     // A slot holding no sensor gives nothing to read: no log-off from the check.
     loop.RunFor(ProximityActions::kLogOffSettleTime);
-    actions->ProximityEvent(0, 3);
+    actions->ProximityEvent(0, DeviceKind::Proximity);
     EXPECT_EQ(system.Count("log off"), 1);
 }
 
@@ -225,30 +225,31 @@ TEST_F(ProximityActionsTest, FailedLogOffIsReportedAndMayBeRetried) {
 }
 
 TEST_F(ProximityActionsTest, DispatcherSendsAlertsAndCameraCaptures) {
-    actions->ProximityEvent(99, 3);
+    actions->ProximityEvent(99, DeviceKind::Proximity);
     EXPECT_TRUE(alerts.empty());  // no alert switch on
 
     prefs.chkEmailOnProx = true;
-    actions->ProximityEvent(99, 9);
+    actions->ProximityEvent(99, DeviceKind::Distance);
     EXPECT_EQ(alerts, std::vector<int>({9}));
     prefs.chkLocalMonitoring = true;  // "Disable All Alerts"
-    actions->ProximityEvent(99, 3);
+    actions->ProximityEvent(99, DeviceKind::Proximity);
     EXPECT_EQ(alerts.size(), 1u);
 
-    actions->ProximityEvent(7, 3);
-    actions->ProximityEvent(0, 3);  // log-off check without the log-off action: nothing
+    actions->ProximityEvent(7, DeviceKind::Proximity);
+    actions->ProximityEvent(
+        0, DeviceKind::Proximity);  // log-off check without the log-off action: nothing
     EXPECT_EQ(captures, std::vector<int>({7}));
 
     prefs.chkLocalMonitoring = false;
     prefs.chkEmailOnProx = false;
     prefs.chkPageOnProx = true;
-    actions->NotifyChange(3);
+    actions->NotifyChange(DeviceKind::Proximity);
     EXPECT_EQ(alerts, std::vector<int>({9, 3}));
 
     ProximityActions::Hooks failing;
     failing.captureOnProximity = [](int) { throw std::runtime_error("camera gone"); };
     ProximityActions other({prefs, settings, dialogs, loop, system, model, view}, failing);
-    other.ProximityEvent(5, 3);
+    other.ProximityEvent(5, DeviceKind::Proximity);
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>({"camera gone"}));
 }
 

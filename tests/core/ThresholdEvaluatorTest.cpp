@@ -424,8 +424,8 @@ TEST_F(ThresholdEvaluatorTest, ProximityShowsOnceMailsAndNeverPages) {
     rig.prefs.chkEmailOnProx = true;
     rig.prefs.chkPageOnProx = true;
     rig.prefs.chkUseAlerts = true;
-    rig.eval.ProximityAlert(3);
-    rig.eval.ProximityAlert(3);
+    rig.eval.ProximityAlert(DeviceKind::Proximity);
+    rig.eval.ProximityAlert(DeviceKind::Proximity);
     EXPECT_EQ(rig.view.alarm.firstLine, "Proximity Detect");
     EXPECT_EQ((std::vector<std::string>{"once", "once"}), rig.sound.calls);
     ASSERT_EQ(rig.smtp.mails.size(), 2u);
@@ -436,7 +436,7 @@ TEST_F(ThresholdEvaluatorTest, ProximityShowsOnceMailsAndNeverPages) {
     EXPECT_EQ(rig.CountLines(Tab::Proximity, 2, "(Sending OnScreen alert)"), 2);
 
     rig.alerts.Availability().emailOnProx = false;
-    rig.eval.ProximityAlert(3);
+    rig.eval.ProximityAlert(DeviceKind::Proximity);
     EXPECT_EQ(rig.smtp.mails.size(), 2u);
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "alerts/AlertDispatcher.h"
+#include "alerts/ProximityActions.h"
 #include "alerts/ThresholdEvaluator.h"
 #include "alerts/UnconfiguredTransports.h"
 #include "config/MemorySettingsTree.h"
@@ -15,6 +16,7 @@
 #include "core/DeviceModel.h"
 #include "reporting/LogFiles.h"
 #include "sensors/ReadingPipeline.h"
+#include "sim/RecordingSystemActions.h"
 #include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
@@ -94,8 +96,11 @@ protected:
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
     std::vector<int> deleted;
-    ReadingPipeline readings{
-        ReadingPipeline::Services{clock, journal, model, view, prefs, evaluator, logFiles}};
+    RecordingSystemActions system;
+    ProximityActions actions{
+        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
+    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
+                                                       evaluator, actions, logFiles}};
     SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
                                          readings, logFiles, nullptr, [this](int n) {
                                              deleted.push_back(n);

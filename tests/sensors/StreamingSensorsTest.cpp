@@ -148,22 +148,23 @@ protected:
     LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{rig.loop, rig.clock, rig.dialogs, rig.model, rig.view,
                                          rig.settings, logSettings}};
-    ReadingPipeline readings{ReadingPipeline::Services{rig.clock, rig.journal, rig.model, rig.view,
-                                                       rig.prefs, rig.eval, logFiles}};
-    SensorLink link{SensorLink::Services{rig.loop, rig.dialogs, rig.journal, ports, rig.model,
-                                         rig.view, rig.prefs, readings, logFiles, nullptr,
-                                         nullptr}};
     RecordingSystemActions system;
     std::vector<int> proximityAlerts;
     std::vector<int> captures;
     ProximityActions actions{
         ProximityActions::Services{rig.prefs, rig.settings, rig.dialogs, rig.loop, system,
                                    rig.model, rig.view},
-        ProximityActions::Hooks{[this](int kind) { proximityAlerts.push_back(kind); },
-                                [this](int camera) { captures.push_back(camera); }, nullptr}};
+        ProximityActions::Hooks{
+            [this](DeviceKind kind) { proximityAlerts.push_back(KindCode(kind)); },
+            [this](int camera) { captures.push_back(camera); }, nullptr}};
+    ReadingPipeline readings{ReadingPipeline::Services{rig.clock, rig.journal, rig.model, rig.view,
+                                                       rig.prefs, rig.eval, actions, logFiles}};
+    SensorLink link{SensorLink::Services{rig.loop, rig.dialogs, rig.journal, ports, rig.model,
+                                         rig.view, rig.prefs, readings, logFiles, nullptr,
+                                         nullptr}};
     StreamingSensors streaming{StreamingSensors::Services{
         rig.loop, rig.clock, rig.dialogs, rig.journal, rig.model, rig.view, rig.prefs, rig.settings,
-        link, rig.eval, actions, logFiles}};
+        link, actions, logFiles, readings}};
 };
 
 // ---- Line texts ----
