@@ -6,8 +6,7 @@ Engine::Engine(EngineServices s)
     : services(s),
       prefs(Preferences::Defaults(s.applicationFolder)),
       model(s.dialogs, s.settings),
-      logFiles(
-          LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, logSettings}),
+      logFiles(LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, prefs}),
       config(s.settings, s.machine, s.files, s.dialogs, s.clock, model, s.applicationFolder,
              s.configDirectory),
       alerts(AlertDispatcher::Services{prefs,
@@ -61,9 +60,8 @@ Engine::Engine(EngineServices s)
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
                                 [this] { ApplyPreferences(); }}) {
-    logSettings.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
+    logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     logFiles.saveLogDirectory = [this](const std::string& directory) {
-        prefs.logdir = directory;
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };
     logFiles.sensorTimer = [this](int n, DeviceKind kind) -> Timer* {
@@ -111,11 +109,6 @@ Engine::Engine(EngineServices s)
 }
 
 void Engine::ApplyPreferences() {
-    logSettings.logDirectory =
-        prefs.logdir.empty() ? logSettings.defaultLogDirectory : prefs.logdir;
-    logSettings.closeFileAfterWrite = prefs.CloseFileAfterWrite;
-    logSettings.maxFileSize = prefs.MaxFileSize;
-    logSettings.hddTotalAmount = prefs.HDDTotalAmount;
     proximity.ApplyDelayIntervals();
 }
 

@@ -59,7 +59,6 @@ public:
     ViewModel view;
     Preferences prefs;
     DeviceModel model;
-    LogFiles::Settings logSettings;
     LogFiles logFiles;
     ConfigStore config;
     // Until the mail and modem transports exist, alerts that need them report "not sent".

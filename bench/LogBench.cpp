@@ -15,6 +15,7 @@
 #include <string>
 
 #include "config/MemorySettingsTree.h"
+#include "config/Preferences.h"
 #include "core/DeviceModel.h"
 #include "core/ViewModel.h"
 #include "reporting/DiskQuota.h"
@@ -92,11 +93,11 @@ Result LogLines(int files, double seconds, bool closeAfterWrite) {
     MemorySettingsTree tree;
     DeviceModel model(dialogs, tree);
     ViewModel view;
-    LogFiles::Settings settings;
-    settings.logDirectory = dir.string();
-    settings.closeFileAfterWrite = closeAfterWrite;
-    settings.hddTotalAmount = "100000000";  // never reached: every check runs to the end
-    LogFiles logs(LogFiles::Services{loop, clock, dialogs, model, view, tree, settings});
+    Preferences prefs;
+    prefs.logdir = dir.string();
+    prefs.CloseFileAfterWrite = closeAfterWrite;
+    prefs.HDDTotalAmount = "100000000";  // never reached: every check runs to the end
+    LogFiles logs(LogFiles::Services{loop, clock, dialogs, model, view, tree, prefs});
 
     DeviceRecord record;
     record.deviceType = kTypeTemperature;

@@ -126,8 +126,7 @@ struct Rig {
     ThresholdEvaluator evaluator{
         ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
     SimulatedPortFactory ports{loop};
-    LogFiles::Settings logSettings;
-    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
+    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
     RecordingSystemActions system;
     ProximityActions actions{
         ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};

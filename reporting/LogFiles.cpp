@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "config/Preferences.h"
 #include "reporting/LogLines.h"
 #include "reporting/StdLogFileSystem.h"
 
@@ -64,7 +65,7 @@ const std::string& LogFiles::CurrentFile(int n) const {
 // ---- Files ----
 
 std::string LogFiles::StartFile(OpenLog& log, bool continued) {
-    const std::string directory = s_.settings.logDirectory;
+    const std::string directory = LogDirectory();
     if (!files_.IsDirectory(directory)) {
         return "Path not found";
     }
@@ -94,7 +95,7 @@ std::string LogFiles::StartFile(OpenLog& log, bool continued) {
         log.directory = directory;
         log.size = header.size();
         quota_.NoteWritten(directory, candidate, header.size());
-        if (!s_.settings.closeFileAfterWrite) {
+        if (!s_.prefs.CloseFileAfterWrite) {
             log.handle = std::move(opened.file);
         }
         return "";
@@ -171,7 +172,7 @@ bool LogFiles::WriteAndCheck(int n, DeviceKind kind, const std::string& line) {
         CheckFileSize(kind, n);
         CheckDiskQuota();
     }
-    if (s_.settings.closeFileAfterWrite) {
+    if (s_.prefs.CloseFileAfterWrite) {
         if (OpenLog* log = At(n)) {
             log->handle.reset();
         }
@@ -201,7 +202,7 @@ std::string LogFiles::OpenFirstFile(int n, const std::string& deviceName, const 
     if (error.empty()) {
         NoteWritten(*log);
         // The first walk of a directory is a full one: have it now rather than on a reading.
-        quota_.DirectoryBytes(s_.settings.logDirectory);
+        quota_.DirectoryBytes(LogDirectory());
     }
     return error;
 }
@@ -224,7 +225,7 @@ void LogFiles::NoteTrouble(OpenLog& log, const std::string& error) {
     if (troubledEntries_++ > 0) {
         return;  // already reported; one message covers every file
     }
-    const std::string where = log.path.empty() ? "in " + s_.settings.logDirectory : log.path;
+    const std::string where = log.path.empty() ? "in " + LogDirectory() : log.path;
     s_.dialogs.ShowMessage("Error Description = Cannot write the log file " + where + ": " + error +
                                ". Readings and alerts go on; file logging resumes by itself "
                                "as soon as the log files can be written again.",
@@ -430,7 +431,7 @@ void LogFiles::CheckFileSize(DeviceKind kind, int n) {
             next != nullptr && !next->path.empty() && next->suffix == "_Temp") {
             files.push_back(next);
         }
-        const double limit = KilobytesAsBytes(s_.settings.maxFileSize, 1000);
+        const double limit = KilobytesAsBytes(s_.prefs.MaxFileSize, 1000);
         bool tooLarge = false;
         for (const OpenLog* log : files) {
             tooLarge = tooLarge || static_cast<double>(log->size) > limit;
@@ -460,8 +461,8 @@ void LogFiles::CheckFileSize(DeviceKind kind, int n) {
 }
 
 void LogFiles::CheckDiskQuota() {
-    const double limit = KilobytesAsBytes(s_.settings.hddTotalAmount, 10000);
-    if (static_cast<double>(quota_.DirectoryBytes(s_.settings.logDirectory)) > limit) {
+    const double limit = KilobytesAsBytes(s_.prefs.HDDTotalAmount, 10000);
+    if (static_cast<double>(quota_.DirectoryBytes(LogDirectory())) > limit) {
         QuotaHit();
     }
 }
@@ -490,32 +491,32 @@ void LogFiles::SetLogFileDirectory() {
     try {
         const auto answer = s_.dialogs.AskText(
             "Please enter the full path name including drive letter:", "Log file directory",
-            s_.settings.logDirectory);
+            LogDirectory());
         if (!answer) {
-            s_.settings.logDirectory = s_.settings.defaultLogDirectory;
+            s_.prefs.logdir = defaultLogDirectory;
             return;
         }
         const bool blank = answer->find_first_not_of(' ') == std::string::npos;
-        const std::string chosen = blank ? s_.settings.defaultLogDirectory : *answer;
+        const std::string chosen = blank ? defaultLogDirectory : *answer;
         const std::string error = files_.CreateDirectories(chosen);
         if (!error.empty()) {
             s_.dialogs.ShowMessage("Error setting directory. " + error);
-            s_.settings.logDirectory = s_.settings.defaultLogDirectory;
-            save(s_.settings.logDirectory);
+            s_.prefs.logdir = defaultLogDirectory;
+            save(LogDirectory());
             return;
         }
-        s_.settings.logDirectory = chosen;
+        s_.prefs.logdir = chosen;
         save(chosen);
     } catch (const std::exception& failure) {
         s_.dialogs.ShowMessage(std::string("Error setting directory. ") + failure.what());
-        s_.settings.logDirectory = s_.settings.defaultLogDirectory;
-        save(s_.settings.logDirectory);
+        s_.prefs.logdir = defaultLogDirectory;
+        save(LogDirectory());
     }
 }
 
 void LogFiles::OpenLogFiles() {
     if (openDirectory) {
-        openDirectory(s_.settings.logDirectory);
+        openDirectory(LogDirectory());
     }
 }
 

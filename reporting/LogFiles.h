@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "config/Preferences.h"
 #include "core/Clock.h"
 #include "core/DeviceKind.h"
 #include "core/DeviceModel.h"
@@ -33,15 +34,6 @@ std::string GetDateTimeStamp(const LocalDateTime& when);
 // file again, and the first line that can be written again ends the trouble.
 class LogFiles {
 public:
-    // Program-wide preferences as the setup window keeps them (texts as entered).
-    struct Settings {
-        std::string logDirectory;         // `logdir`
-        std::string defaultLogDirectory;  // application folder + "/logfiles"
-        bool closeFileAfterWrite = false;
-        std::string maxFileSize = "1000";      // kilobytes per file
-        std::string hddTotalAmount = "10000";  // kilobytes for the whole log directory
-    };
-
     struct Services {
         EventLoop& loop;  // paces the walks of the log directory
         const Clock& clock;
@@ -49,7 +41,9 @@ public:
         DeviceModel& model;
         ViewModel& view;
         SettingsTree& settingsTree;  // where switching file logging off is saved
-        Settings& settings;
+        // `logdir`, `CloseFileAfterWrite`, `MaxFileSize`, `HDDTotalAmount`; a directory chosen
+        // with "Set Log File Directory" is written back to `logdir`.
+        Preferences& prefs;
         LogFileSystem* files = nullptr;  // null: the real file system
     };
 
@@ -57,6 +51,9 @@ public:
     ~LogFiles();
     LogFiles(const LogFiles&) = delete;
     LogFiles& operator=(const LogFiles&) = delete;
+
+    // Where the logs go while `logdir` is empty: the application folder's "logfiles".
+    std::string defaultLogDirectory;
 
     // Hooks to the rest of the program; each may stay unset.
     // Saves a newly chosen `logdir`.
@@ -124,7 +121,9 @@ public:
     void ClearLocalLog(Tab tab, int slot);
 
     // The log directory in use.
-    const std::string& LogDirectory() const { return s_.settings.logDirectory; }
+    const std::string& LogDirectory() const {
+        return s_.prefs.logdir.empty() ? defaultLogDirectory : s_.prefs.logdir;
+    }
     // The full path of entry n's current log file; empty when it has none.
     const std::string& CurrentFile(int n) const;
     // Whether writing to the log files is failing (reported, waiting for it to work again).

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "config/MemorySettingsTree.h"
+#include "config/Preferences.h"
 #include "core/DeviceModel.h"
 #include "reporting/LogLines.h"
 #include "sim/ScriptedDialogs.h"
@@ -132,8 +133,8 @@ class LogFilesTest : public ::testing::Test {
 protected:
     LogFilesTest() {
         dir = FreshDirectory("files");
-        settings.logDirectory = dir.string();
-        settings.defaultLogDirectory = (dir / "default").string();
+        prefs.logdir = dir.string();
+        logs.defaultLogDirectory = (dir / "default").string();
     }
     ~LogFilesTest() override {
         std::error_code ec;
@@ -220,8 +221,8 @@ protected:
     DeviceModel model{dialogs, tree};
     ViewModel view;
     fs::path dir;
-    LogFiles::Settings settings;
-    LogFiles logs{LogFiles::Services{loop, clock, dialogs, model, view, tree, settings}};
+    Preferences prefs;
+    LogFiles logs{LogFiles::Services{loop, clock, dialogs, model, view, tree, prefs}};
 };
 
 constexpr const char* kHeader = "Server room\r\nLog file started: 12/7/2026,4:05:09 PM\r\n\r\n";
@@ -303,7 +304,7 @@ TEST_F(LogFilesTest, SwitchesPortAndCloseAfterWrite) {
     AddEntry(3, kTypeHumidity, "2", "Attic");
     bool port3Open = false;
     logs.portOpen = [&](int n) { return n != 3 || port3Open; };
-    settings.closeFileAfterWrite = true;
+    prefs.CloseFileAfterWrite = true;
     ASSERT_EQ(logs.OpenFirstFile(2, "Cellar", ""), "");
     ASSERT_EQ(logs.OpenFirstFile(3, "Attic", ""), "");
     const auto before = LogFileNames();
@@ -356,7 +357,7 @@ TEST_F(LogFilesTest, OnScreenViewsAtTheirLineLimit) {
 
 TEST_F(LogFilesTest, EventLinesFollowTheSwitchesAndTheChecks) {
     AddEntry(5, kTypeWater, "1", "Basement");
-    settings.maxFileSize = "0";  // every line fills the file
+    prefs.MaxFileSize = "0";  // every line fills the file
     ASSERT_EQ(logs.OpenFirstFile(5, "Basement", ""), "");
     const std::string first = logs.CurrentFile(5);
     EXPECT_TRUE(logs.WriteEventLine(5, DeviceKind::Water, WaterFileLine(clock, true)));
@@ -369,7 +370,7 @@ TEST_F(LogFilesTest, EventLinesFollowTheSwitchesAndTheChecks) {
 }
 
 TEST_F(LogFilesTest, FileOfExactlyTheLimitIsKeptOneByteMoreRotates) {
-    settings.maxFileSize = "1";
+    prefs.MaxFileSize = "1";
     AddEntry(1, kTypeTemperature, "1", "Server room");
     AddEntry(2, kTypeTemperature, "2", "Server room");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
@@ -405,7 +406,7 @@ TEST_F(LogFilesTest, FileOfExactlyTheLimitIsKeptOneByteMoreRotates) {
 }
 
 TEST_F(LogFilesTest, RotationsWithinOneSecondKeepEveryFileAndLine) {
-    settings.maxFileSize = "0";
+    prefs.MaxFileSize = "0";
     AddEntry(1, kTypeTemperature, "1", "Server room");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
     std::vector<std::string> readings;
@@ -424,7 +425,7 @@ TEST_F(LogFilesTest, RotationsWithinOneSecondKeepEveryFileAndLine) {
 }
 
 TEST_F(LogFilesTest, RotationRestartsTheSensorTimerAndRotatesBothCombinedFiles) {
-    settings.maxFileSize = "0";
+    prefs.MaxFileSize = "0";
     AddEntry(3, kTypeComboHumidity, "11", "Lab");
     ASSERT_EQ(logs.OpenFirstFile(3, "Lab", "_Humid"), "");
     ASSERT_EQ(logs.OpenFirstFile(4, "Lab", "_Temp"), "");
@@ -465,7 +466,7 @@ TEST_F(LogFilesTest, RotationRestartsTheSensorTimerAndRotatesBothCombinedFiles) 
 }
 
 TEST_F(LogFilesTest, QuotaCountsOwnWritesExactlyAndStopsFileLoggingEverywhere) {
-    settings.hddTotalAmount = "1";
+    prefs.HDDTotalAmount = "1";
     {
         std::ofstream other(dir / "notes.txt", std::ios::binary);
         other << std::string(500, 'x');
@@ -511,7 +512,7 @@ TEST_F(LogFilesTest, QuotaCountsOwnWritesExactlyAndStopsFileLoggingEverywhere) {
 }
 
 TEST_F(LogFilesTest, QuotaSeesFilesOthersAddWithinSeconds) {
-    settings.hddTotalAmount = "2";
+    prefs.HDDTotalAmount = "2";
     AddEntry(1, kTypeTemperature, "1", "Server room");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
     logs.FileTabLogging(Polled("70", 1, DeviceKind::Temperature));
@@ -586,7 +587,7 @@ TEST_F(LogFilesTest, FullDeviceIsReportedOnceAndLoggingResumes) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    settings.closeFileAfterWrite = true;
+    prefs.CloseFileAfterWrite = true;
     AddEntry(1, kTypeTemperature, "1", "Server room");
     AddEntry(2, kTypeHumidity, "1", "Cellar");
     ASSERT_EQ(logs.OpenFirstFile(1, "Server room", ""), "");
@@ -658,9 +659,9 @@ TEST(LogFilesFakeTest, ReadOnlyMediaIsReportedOnceAndEarlierLinesStay) {
     ViewModel view;
     FakeFiles files;
     files.dirs.insert("/logs");
-    LogFiles::Settings settings;
-    settings.logDirectory = "/logs";
-    LogFiles logs{LogFiles::Services{loop, clock, dialogs, model, view, tree, settings, &files}};
+    Preferences prefs;
+    prefs.logdir = "/logs";
+    LogFiles logs{LogFiles::Services{loop, clock, dialogs, model, view, tree, prefs, &files}};
     DeviceRecord record;
     record.deviceType = kTypeHumidity;
     record.deviceName = "Cellar";
@@ -689,7 +690,7 @@ TEST(LogFilesFakeTest, ReadOnlyMediaIsReportedOnceAndEarlierLinesStay) {
 }
 
 TEST_F(LogFilesTest, MissingDirectoryAtConnection) {
-    settings.logDirectory = (dir / "missing").string();
+    prefs.logdir = (dir / "missing").string();
     AddEntry(1, kTypeTemperature, "1", "Server room");
     EXPECT_EQ(logs.OpenFirstFile(1, "Server room", ""), "Path not found");
     EXPECT_EQ(logs.CurrentFile(1), "");
@@ -714,21 +715,21 @@ TEST_F(LogFilesTest, SetAndOpenTheLogDirectory) {
 
     dialogs.QueueText("   ");  // blank: the default
     logs.SetLogFileDirectory();
-    EXPECT_EQ(logs.LogDirectory(), settings.defaultLogDirectory);
-    EXPECT_TRUE(fs::is_directory(settings.defaultLogDirectory));
+    EXPECT_EQ(logs.LogDirectory(), logs.defaultLogDirectory);
+    EXPECT_TRUE(fs::is_directory(logs.defaultLogDirectory));
 
-    settings.logDirectory = chosen;
+    prefs.logdir = chosen;
     logs.SetLogFileDirectory();  // cancelled: default for this run, not saved
-    EXPECT_EQ(logs.LogDirectory(), settings.defaultLogDirectory);
-    EXPECT_EQ(saved, (std::vector<std::string>{chosen, settings.defaultLogDirectory}));
+    EXPECT_EQ(logs.LogDirectory(), logs.defaultLogDirectory);
+    EXPECT_EQ(saved, (std::vector<std::string>{chosen, logs.defaultLogDirectory}));
 
     { std::ofstream blocker(dir / "file", std::ios::binary); }
     dialogs.QueueText((dir / "file" / "logs").string());
     logs.SetLogFileDirectory();
     ASSERT_FALSE(dialogs.Messages().empty());
     EXPECT_EQ(dialogs.Messages().back().rfind("Error setting directory. ", 0), 0u);
-    EXPECT_EQ(logs.LogDirectory(), settings.defaultLogDirectory);
-    EXPECT_EQ(saved.back(), settings.defaultLogDirectory);
+    EXPECT_EQ(logs.LogDirectory(), logs.defaultLogDirectory);
+    EXPECT_EQ(saved.back(), logs.defaultLogDirectory);
     EXPECT_EQ(saved.size(), 3u);
 }
 

@@ -36,8 +36,8 @@ protected:
              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(logDir);
         fs::create_directories(logDir);
-        logSettings.logDirectory = logDir.string();
-        logSettings.defaultLogDirectory = logDir.string();
+        prefs.logdir = logDir.string();
+        logFiles.defaultLogDirectory = logDir.string();
         link.ApplyReadingInterval();
     }
     ~SensorLinkTest() override { fs::remove_all(logDir); }
@@ -93,8 +93,7 @@ protected:
     ThresholdEvaluator evaluator{
         ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
     fs::path logDir;
-    LogFiles::Settings logSettings;
-    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, logSettings}};
+    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
     std::vector<int> deleted;
     RecordingSystemActions system;
     ProximityActions actions{
@@ -239,7 +238,7 @@ TEST_F(SensorLinkTest, ConnectAllPausesBetweenEntries) {
 TEST_F(SensorLinkTest, MissingLogDirectoryKeepsTheEntryDisconnected) {
     auto sensor = AddDevice(1, kTypeTemperature, SensorKind::Temperature, 3, "1", "Logged");
     model.Entry(1)->fileLogging = true;
-    logSettings.logDirectory = (logDir / "missing").string();
+    prefs.logdir = (logDir / "missing").string();
     link.ConnectSensor(1);
     const auto messages = dialogs.Messages();
     ASSERT_GE(messages.size(), 2u);

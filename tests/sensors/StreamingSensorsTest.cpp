@@ -40,8 +40,8 @@ protected:
         logDir = fs::temp_directory_path() / ("vigiltron-stream-" + std::string(info->name()));
         fs::remove_all(logDir);
         fs::create_directories(logDir);
-        logSettings.logDirectory = logDir.string();
-        logSettings.defaultLogDirectory = logDir.string();
+        rig.prefs.logdir = logDir.string();
+        logFiles.defaultLogDirectory = logDir.string();
         link.startEventSensor = [this](int n, DeviceKind kind) { streaming.Start(n, kind); };
         link.resetEventSensor = [this](int n, DeviceKind kind) { streaming.Reset(n, kind); };
     }
@@ -145,9 +145,8 @@ protected:
     SimulatedPortFactory ports{rig.loop};
     fs::path logDir;
     bool fileLogging = true;
-    LogFiles::Settings logSettings;
     LogFiles logFiles{LogFiles::Services{rig.loop, rig.clock, rig.dialogs, rig.model, rig.view,
-                                         rig.settings, logSettings}};
+                                         rig.settings, rig.prefs}};
     RecordingSystemActions system;
     std::vector<int> proximityAlerts;
     std::vector<int> captures;
@@ -363,7 +362,7 @@ TEST_F(StreamingSensorsTest, OutOfRangeAlertFollowsItsOption) {
 // ---- Bursts ----
 
 TEST_F(StreamingSensorsTest, BurstsOfTwentyThousandLinesAreHandledWholeAndInOrder) {
-    logSettings.maxFileSize = "10000";
+    rig.prefs.MaxFileSize = "10000";
     auto sensor = Add(3, DeviceKind::Distance, 6, "2");
     sensor->SetStreamInterval(Milliseconds(3600000));  // only the bursts arrive
     link.ConnectSensor(3);
@@ -398,7 +397,7 @@ TEST_F(StreamingSensorsTest, BurstsOfTwentyThousandLinesAreHandledWholeAndInOrde
 }
 
 TEST_F(StreamingSensorsTest, SensorOutrunningItsHandlingLosesItsOldestLinesAndSaysSoOnce) {
-    logSettings.maxFileSize = "100000";
+    rig.prefs.MaxFileSize = "100000";
     auto sensor = Add(3, DeviceKind::Distance, 6, "2");
     sensor->SetStreamInterval(Milliseconds(3600000));
     link.ConnectSensor(3);
