@@ -30,17 +30,9 @@ Engine::Engine(EngineServices s)
           [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
       proximity(
           ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
-          ProximityActions::Hooks{
-              [this](DeviceKind kind) { evaluator.ProximityAlert(kind); },
-              {},
-              [this](int n) {
-                  for (PortGroup group : {PortGroup::Proximity, PortGroup::Distance}) {
-                      if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
-                          return port->DSRHolding();
-                      }
-                  }
-                  return false;
-              }}),
+          ProximityActions::Hooks{[this](DeviceKind kind) { evaluator.ProximityAlert(kind); },
+                                  {},
+                                  [this](int n) { return link.PresenceLine(n); }}),
       readings(ReadingPipeline::Services{s.clock, s.journal, model, view, prefs, evaluator,
                                          proximity, logFiles}),
       link(SensorLink::Services{s.loop, s.dialogs, s.journal, s.ports, model, view, prefs, readings,
@@ -64,43 +56,9 @@ Engine::Engine(EngineServices s)
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };
-    logFiles.sensorTimer = [this](int n, DeviceKind kind) -> Timer* {
-        switch (kind) {
-            case DeviceKind::Temperature:
-            case DeviceKind::Humidity:
-            case DeviceKind::Combined:
-                return link.PollingTimer(n);
-            case DeviceKind::Water:
-                return lineState.WaterTimer(n);
-            default:
-                return nullptr;
-        }
-    };
-    link.startEventSensor = [this](int n, DeviceKind kind) {
-        if (kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance) {
-            streaming.Start(n, kind);
-        } else {
-            lineState.Start(n, kind);
-        }
-    };
-    link.resetEventSensor = [this](int n, DeviceKind kind) {
-        if (kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance) {
-            streaming.Reset(n, kind);
-        } else {
-            lineState.Reset(n, kind);
-        }
-    };
-    logFiles.portOpen = [this](int n) {
-        for (PortGroup group : {PortGroup::Polled, PortGroup::Water, PortGroup::Proximity,
-                                PortGroup::Accelerometer, PortGroup::Distance}) {
-            if (const SerialPort* port = link.Port(n, group); port && port->IsOpen()) {
-                return true;
-            }
-        }
-        // The temperature half of a combined sensor logs through its lead's port.
-        return model.IsComboTemperatureHalf(n) && link.Port(n - 1, PortGroup::Polled) &&
-               link.Port(n - 1, PortGroup::Polled)->IsOpen();
-    };
+    link.AttachEventSensors(lineState, streaming);
+    logFiles.sensorTimer = [this](int n, DeviceKind kind) { return link.ReadingTimer(n, kind); };
+    logFiles.portOpen = [this](int n) { return link.IsPortOpen(n); };
     logFiles.openDirectory = [this](const std::string& directory) {
         std::string error;
         services.system.OpenWithAssociation(directory, error);

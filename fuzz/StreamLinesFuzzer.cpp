@@ -93,8 +93,7 @@ struct Rig {
             loop, distance ? SensorKind::Distance : SensorKind::Accelerometer);
         sensor->SetStreamInterval(Milliseconds(3600000));  // only the fuzzer's bytes arrive
         ports.Attach(kCom, sensor);
-        link.startEventSensor = [this](int n, DeviceKind k) { streaming.Start(n, k); };
-        link.resetEventSensor = [this](int n, DeviceKind k) { streaming.Reset(n, k); };
+        link.AttachEventSensors(streaming, streaming);
         link.ConnectSensor(kEntry);
     }
 

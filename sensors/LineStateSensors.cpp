@@ -28,6 +28,10 @@ Timer* LineStateSensors::WaterTimer(int n) {
     return n >= 1 && n <= 10 ? waterTimers_[n].get() : nullptr;
 }
 
+Timer* LineStateSensors::PollTimer(int n) {
+    return s_.model.EffectiveKind(n) == DeviceKind::Water ? WaterTimer(n) : nullptr;
+}
+
 SerialPort* LineStateSensors::PortOf(int n, DeviceKind kind) {
     return s_.link.Port(n, kind == DeviceKind::Water ? PortGroup::Water : PortGroup::Proximity);
 }

@@ -9,6 +9,7 @@
 #include "core/EventLoop.h"
 #include "core/SerialPort.h"
 #include "core/Timer.h"
+#include "sensors/EventSensors.h"
 
 namespace vigiltron {
 
@@ -24,7 +25,7 @@ struct Preferences;
 // water on CD). Each change becomes the Summary texts, the on-screen and file lines, the alert
 // evaluation and the proximity actions. A water sensor is also polled, so a probe that is
 // already wet when it is connected raises its alarm without waiting for a change.
-class LineStateSensors {
+class LineStateSensors : public EventSensors {
 public:
     static constexpr Milliseconds kWaterPoll{200};
 
@@ -42,18 +43,19 @@ public:
     };
 
     explicit LineStateSensors(Services services);
-    ~LineStateSensors();
+    ~LineStateSensors() override;
 
     // Connection of a proximity or water entry: installs its port handler and, for water, starts
     // the poll. Disconnection stops them.
-    void Start(int n, DeviceKind kind);
-    void Reset(int n, DeviceKind kind);
+    void Start(int n, DeviceKind kind) override;
+    void Reset(int n, DeviceKind kind) override;
 
     void MSCommP_OnComm(int n, CommEvent event);
     void MSCommW_OnComm(int n, CommEvent event);
     void WaterTimer_Timer(int n);
 
     Timer* WaterTimer(int n);
+    Timer* PollTimer(int n) override;
 
 private:
     // The common first step of both handlers: a lost port is handed to the link, error events

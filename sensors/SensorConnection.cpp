@@ -5,6 +5,7 @@
 #include "alerts/AlertDispatcher.h"
 #include "core/DeviceModel.h"
 #include "reporting/LogFiles.h"
+#include "sensors/EventSensors.h"
 #include "sensors/ReadingPipeline.h"
 #include "sensors/SensorLink.h"
 
@@ -117,8 +118,8 @@ void SensorLink::CompleteConnection(int n, DeviceKind kind, bool continued) {
             });
         }
         StartPolling(n);
-    } else if (startEventSensor) {
-        startEventSensor(n, kind);
+    } else if (EventSensors* sensors = EventSensorsOf(kind)) {
+        sensors->Start(n, kind);
     }
 }
 
@@ -378,8 +379,8 @@ void SensorLink::DisconnectSensor(int n) {
         case DeviceKind::Water:
             s_.view.Commands(n).connectEnabled = true;
             s_.view.Commands(n).connectCaption = "Connect";
-            if (resetEventSensor) {
-                resetEventSensor(n, record->connectedKind);
+            if (EventSensors* sensors = EventSensorsOf(record->connectedKind)) {
+                sensors->Reset(n, record->connectedKind);
             }
             break;
         case DeviceKind::Combined: {
@@ -402,8 +403,8 @@ void SensorLink::DisconnectSensor(int n) {
         }
         case DeviceKind::Accelerometer:
         case DeviceKind::Distance:
-            if (resetEventSensor) {
-                resetEventSensor(n, record->connectedKind);
+            if (EventSensors* sensors = EventSensorsOf(record->connectedKind)) {
+                sensors->Reset(n, record->connectedKind);
             }
             break;
         default:
@@ -451,8 +452,8 @@ void SensorLink::cmdDisconnectSensor_Click(int n) {
     try {
         // Event sensors stop first: nothing a proximity sensor started (a walk-away lock, a
         // command) may happen once it is no longer connected.
-        if (record->IsConnected() && !IsPolledKind(record->connectedKind) && resetEventSensor) {
-            resetEventSensor(n, record->connectedKind);
+        if (EventSensors* sensors = EventSensorsOf(record->connectedKind)) {
+            sensors->Reset(n, record->connectedKind);
         }
         CloseEntryPorts(n);
         const bool combined =
@@ -499,8 +500,8 @@ void SensorLink::PortLost(int n) {
     if (Entry* half = At(s_.model.ComboPartnerOf(n))) {
         half->pollTimer.SetEnabled(false);
     }
-    if (!IsPolledKind(kind) && resetEventSensor) {
-        resetEventSensor(n, kind);
+    if (EventSensors* sensors = EventSensorsOf(kind)) {
+        sensors->Reset(n, kind);
     }
     CloseEntryPorts(n);
     s_.model.MarkDisconnected(n);

@@ -6,6 +6,7 @@
 #include "config/Preferences.h"
 #include "core/DeviceModel.h"
 #include "core/ReadingValue.h"
+#include "sensors/EventSensors.h"
 #include "sensors/ReadingPipeline.h"
 
 namespace vigiltron {
@@ -29,6 +30,49 @@ SensorLink::SensorLink(Services services)
 }
 
 SensorLink::~SensorLink() = default;
+
+void SensorLink::AttachEventSensors(EventSensors& lineState, EventSensors& streaming) {
+    lineState_ = &lineState;
+    streaming_ = &streaming;
+}
+
+EventSensors* SensorLink::EventSensorsOf(DeviceKind kind) const {
+    const SensorKindInfo* info = SensorKindOf(kind);
+    if (info == nullptr || IsPolledKind(kind)) {
+        return nullptr;
+    }
+    return info->streaming ? streaming_ : lineState_;
+}
+
+bool SensorLink::IsPortOpen(int n) {
+    Entry* e = At(n);
+    if (e == nullptr) {
+        return false;
+    }
+    for (const auto& port : e->ports) {
+        if (port && port->IsOpen()) {
+            return true;
+        }
+    }
+    return s_.model.IsComboTemperatureHalf(n) && IsPortOpen(n - 1);
+}
+
+bool SensorLink::PresenceLine(int n) {
+    for (PortGroup group : {PortGroup::Proximity, PortGroup::Distance}) {
+        if (const SerialPort* port = Port(n, group); port && port->IsOpen()) {
+            return port->DSRHolding();
+        }
+    }
+    return false;
+}
+
+Timer* SensorLink::ReadingTimer(int n, DeviceKind kind) {
+    if (IsPolledKind(kind)) {
+        return PollingTimer(n);
+    }
+    EventSensors* sensors = EventSensorsOf(kind);
+    return sensors ? sensors->PollTimer(n) : nullptr;
+}
 
 SensorLink::Entry* SensorLink::At(int n) {
     return n >= 1 && n <= 10 ? entries_[n].get() : nullptr;

@@ -20,6 +20,7 @@
 namespace vigiltron {
 
 class AlertDispatcher;
+class EventSensors;
 class ReadingPipeline;
 struct Preferences;
 class DeviceModel;
@@ -77,9 +78,17 @@ public:
     // Shows a configured entry in its tab slot(s) with its name as caption.
     void ShowOnTab(int n) override;
 
-    // Hooks for the event-driven kinds (proximity, water, accelerometer, distance).
-    std::function<void(int n, DeviceKind kind)> startEventSensor;
-    std::function<void(int n, DeviceKind kind)> resetEventSensor;
+    // The event-driven kinds: proximity and water, accelerometer and distance. Set once by the
+    // program before anything connects.
+    void AttachEventSensors(EventSensors& lineState, EventSensors& streaming);
+
+    // Whether entry n's sensor port is open (the temperature half of a combined sensor reads
+    // through its lead's).
+    bool IsPortOpen(int n);
+    // Whether the proximity or distance sensor at n shows presence now (its DSR line is high).
+    bool PresenceLine(int n);
+    // The timer that drives entry n's readings or polls: the polling timer, the water poll.
+    Timer* ReadingTimer(int n, DeviceKind kind);
 
     SerialPort* Port(int n, PortGroup group);
     Timer* PollingTimer(int n);
@@ -130,8 +139,13 @@ private:
     int SlotOf(int n) const;
     void Record(const std::string& category, const std::string& text);
 
+    // The event sensors of a kind, null before they are attached or for polled kinds.
+    EventSensors* EventSensorsOf(DeviceKind kind) const;
+
     Services s_;
     SensorProtocol protocol_;
+    EventSensors* lineState_ = nullptr;
+    EventSensors* streaming_ = nullptr;
     std::array<std::unique_ptr<Entry>, 11> entries_;
 };
 

@@ -10,6 +10,7 @@
 #include "core/StreamChannel.h"
 #include "sensors/AccelerometerSensor.h"
 #include "sensors/DistanceSensor.h"
+#include "sensors/EventSensors.h"
 #include "sensors/StreamSensor.h"
 
 namespace vigiltron {
@@ -27,7 +28,7 @@ namespace vigiltron {
 // for its sensor, that entry's receive events and DSR changes are held back and handled once the
 // command is done, in the mode it set. A second command for the same entry meanwhile is skipped.
 // Create it after the SensorLink whose ports it uses (it must be destroyed first).
-class StreamingSensors {
+class StreamingSensors : public EventSensors {
 public:
     static constexpr Milliseconds kCommandPause = StreamSensor::kCommandPause;
     static constexpr Milliseconds kRestartPause = StreamSensor::kRestartPause;
@@ -52,9 +53,9 @@ public:
     // ---- Connection ----
     // After entry n connected as an accelerometer or distance sensor: installs the port's event
     // handler and puts the sensor into its stored mode (and calibrates when asked to).
-    void Start(int n, DeviceKind kind);
+    void Start(int n, DeviceKind kind) override;
     // Before entry n is disconnected: its mode state and partial lines are forgotten.
-    void Reset(int n, DeviceKind kind);
+    void Reset(int n, DeviceKind kind) override;
 
     // ---- Port events, given the setup index ----
     void MSCommA_OnComm(int n, CommEvent event);

@@ -42,8 +42,7 @@ protected:
         fs::create_directories(logDir);
         rig.prefs.logdir = logDir.string();
         logFiles.defaultLogDirectory = logDir.string();
-        link.startEventSensor = [this](int n, DeviceKind kind) { streaming.Start(n, kind); };
-        link.resetEventSensor = [this](int n, DeviceKind kind) { streaming.Reset(n, kind); };
+        link.AttachEventSensors(streaming, streaming);
     }
     ~StreamingSensorsTest() override {
         yieldsLeft = 0;
