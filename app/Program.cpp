@@ -313,24 +313,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
             engine.logFiles.ClearLocalLog(tab, slot);
         };
         main.slotButton = [&engine](Tab tab, int slot, SlotButton button) {
-            StreamingSensors& sensors = engine.streaming;
-            const bool accelerometer = tab == Tab::Accelerometer;
-            switch (button) {
-                case SlotButton::Mode:
-                    accelerometer ? sensors.cmdSetToBump_Click(slot)
-                                  : sensors.cmdSetToProximityMode_Click(slot);
-                    break;
-                case SlotButton::Sensitivity:
-                    accelerometer ? sensors.cmdSetBumpSens_Click(slot)
-                                  : sensors.cmdSensD_Click(slot);
-                    break;
-                case SlotButton::Calibrate:
-                    sensors.cmdCalibrate_Click(slot);
-                    break;
-                case SlotButton::DPlus:
-                    sensors.cmdDPlus_Click(slot);
-                    break;
-            }
+            engine.streaming.SlotButton_Click(tab, slot, button);
         };
         main.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
         main.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };

@@ -51,6 +51,9 @@ struct TabSlotView {
     std::string modeCaption;
 };
 
+// The buttons of an accelerometer or distance slot.
+enum class SlotButton { Mode, Sensitivity, Calibrate, DPlus };
+
 struct TabView {
     bool visible = true;
     bool emptyNoticeVisible = true;

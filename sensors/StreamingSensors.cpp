@@ -140,4 +140,22 @@ bool StreamingSensors::CommandUnderWay(int n) const {
     return accelerometer_.CommandUnderWay(n) || distance_.CommandUnderWay(n);
 }
 
+void StreamingSensors::SlotButton_Click(Tab tab, int slot, SlotButton button) {
+    const bool accelerometer = tab == Tab::Accelerometer;
+    switch (button) {
+        case SlotButton::Mode:
+            accelerometer ? cmdSetToBump_Click(slot) : cmdSetToProximityMode_Click(slot);
+            break;
+        case SlotButton::Sensitivity:
+            accelerometer ? cmdSetBumpSens_Click(slot) : cmdSensD_Click(slot);
+            break;
+        case SlotButton::Calibrate:
+            cmdCalibrate_Click(slot);
+            break;
+        case SlotButton::DPlus:
+            cmdDPlus_Click(slot);
+            break;
+    }
+}
+
 }  // namespace vigiltron

@@ -8,6 +8,7 @@
 #include "core/EventLoop.h"
 #include "core/SerialPort.h"
 #include "core/StreamChannel.h"
+#include "core/ViewModel.h"
 #include "sensors/AccelerometerSensor.h"
 #include "sensors/DistanceSensor.h"
 #include "sensors/EventSensors.h"
@@ -91,6 +92,9 @@ public:
 
     // The "D+<CR>" test button of a distance slot: restarts the stream, discards the reply.
     void cmdDPlus_Click(int slot);
+
+    // A button of an accelerometer or distance slot, as the window forwards it.
+    void SlotButton_Click(Tab tab, int slot, SlotButton button);
 
     // ---- State ----
     // The last distance text shown for entry n ("No Obj" after a "No Object" line).

@@ -3,14 +3,12 @@
 #include <functional>
 
 #include "core/DeviceKind.h"
+#include "core/ViewModel.h"
 
 namespace vigiltron {
 
 // What the main window asks of the program. The window only forwards the user's commands; the
 // program decides what they do. An empty function makes the command do nothing.
-// The buttons of an accelerometer or distance slot.
-enum class SlotButton { Mode, Sensitivity, Calibrate, DPlus };
-
 struct MainWindowCommands {
     std::function<void()> connectAll;
     // Connects or disconnects the entry at a setup index 1..10 (its connect command's toggle).
