@@ -138,6 +138,7 @@ void SimulatedSensor::SetStreamInterval(Milliseconds interval) {
 
 std::vector<std::string> SimulatedSensor::CommandTexts() const {
     std::vector<std::string> texts;
+    texts.reserve(commands_.size());
     for (const auto& command : commands_) {
         texts.push_back(command.text);
     }
@@ -174,6 +175,9 @@ void SimulatedSensor::OnDisconnected() {
 
 void SimulatedSensor::Handle(const std::string& command) {
     commands_.push_back({Loop().Elapsed(), command});
+    if (commands_.size() > kCommandHistory) {
+        commands_.pop_front();
+    }
     if (behaviour_ == SensorBehaviour::Silent) {
         return;
     }

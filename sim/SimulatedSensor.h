@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +43,9 @@ public:
     static constexpr Milliseconds kDefaultStreamInterval{1000};
     // How long DSR stays raised for one bump of the accelerometer.
     static constexpr Milliseconds kBumpPulse{200};
+    // Received commands remembered for Commands(); older ones are forgotten so that a sensor
+    // polled for weeks (demo, soak runs) keeps a constant footprint.
+    static constexpr std::size_t kCommandHistory = 256;
 
     struct ReceivedCommand {
         Milliseconds at;   // loop time when its CR arrived
@@ -95,8 +100,8 @@ public:
     int Sensitivity() const { return sensitivity_; }
     int Calibrations() const { return calibrations_; }
 
-    // Every complete command received, oldest first.
-    const std::vector<ReceivedCommand>& Commands() const { return commands_; }
+    // The last kCommandHistory complete commands received, oldest first.
+    const std::deque<ReceivedCommand>& Commands() const { return commands_; }
     std::vector<std::string> CommandTexts() const;
     void ClearCommands() { commands_.clear(); }
 
@@ -143,7 +148,7 @@ private:
     int sensitivity_ = 5;
     int calibrations_ = 0;
     std::string pending_;
-    std::vector<ReceivedCommand> commands_;
+    std::deque<ReceivedCommand> commands_;
     TimerId streamTimer_ = 0;
     TimerId bumpTimer_ = 0;
 };

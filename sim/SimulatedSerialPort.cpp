@@ -1,5 +1,6 @@
 #include "sim/SimulatedSerialPort.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "sim/SimulatedDevice.h"
@@ -90,9 +91,18 @@ void SimulatedSerialPort::Output(std::string_view bytes) {
         return;
     }
     written_.append(bytes);
+    // Trimmed in batches, so each write costs no more than its own bytes on average.
+    if (written_.size() > 2 * kWrittenHistory) {
+        written_.erase(0, written_.size() - kWrittenHistory);
+    }
     // Keeps the device alive even if it unplugs itself while taking the bytes.
     const std::shared_ptr<SimulatedDevice> device = device_;
     device->Receive(bytes);
+}
+
+std::string SimulatedSerialPort::Written() const {
+    const std::size_t kept = std::min(written_.size(), kWrittenHistory);
+    return written_.substr(written_.size() - kept);
 }
 
 std::string SimulatedSerialPort::Input() {

@@ -21,6 +21,9 @@ class SimulatedSerialPort : public SerialPort {
 public:
     // Received bytes beyond this many are dropped and reported once as RxOverflow.
     static constexpr std::size_t kInBufferSize = 4096;
+    // How much of what was written Written() can show: enough for any test's exchange, small
+    // enough that a port open for weeks does not grow.
+    static constexpr std::size_t kWrittenHistory = 64 * 1024;
 
     // The factory must outlive the port or the port stops finding devices (never dangles).
     SimulatedSerialPort(EventLoop& loop, SimulatedPortFactory& factory);
@@ -37,8 +40,8 @@ public:
     bool DSRHolding() const override;
     bool CDHolding() const override;
 
-    // Everything written through this port since it was made, for tests.
-    const std::string& Written() const { return written_; }
+    // The last kWrittenHistory bytes written through this port since it was made, for tests.
+    std::string Written() const;
 
 private:
     friend class SimulatedDevice;

@@ -290,5 +290,40 @@ TEST_F(SimulatedSensorTest, SensitivityCalibrationAndRejectedCommands) {
     EXPECT_EQ(Ask("a\r"), "+0.000 +0.000\r") << "readings are still answered";
 }
 
+TEST_F(SimulatedSensorTest, ALongRunKeepsOnlyTheMostRecentCommandsAndBytes) {
+    // Weeks of polling must not pile up in the simulator: the sensor keeps its last 256
+    // commands and the port its last 64 KiB written, both oldest first and newest last.
+    auto& s = Connect(SensorKind::Temperature);
+    constexpr int kSent = 30000;
+    std::string allWritten;
+    for (int i = 0; i < kSent; ++i) {
+        const std::string command = "n" + std::to_string(i) + "\r";
+        port->Output(command);
+        allWritten += command;
+        loop.RunFor(1ms);
+        port->Input();
+    }
+
+    const auto& commands = s.Commands();
+    ASSERT_EQ(commands.size(), 256u);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        EXPECT_EQ(commands[i].text, "n" + std::to_string(kSent - 256 + int(i))) << i;
+    }
+    EXPECT_EQ(commands.back().text, "n29999");
+    EXPECT_EQ(commands.back().at, Milliseconds(kSent - 1));
+    EXPECT_EQ(s.CommandTexts().back(), "n29999");
+
+    ASSERT_GT(allWritten.size(), 2u * 64 * 1024) << "the test must write past the kept window";
+    const std::string written = port->Written();
+    ASSERT_EQ(written.size(), 64u * 1024);
+    EXPECT_EQ(written, allWritten.substr(allWritten.size() - 64 * 1024));
+
+    // Answers still come after all that.
+    loop.RunFor(100ms);
+    port->Input();
+    EXPECT_EQ(Ask("tf\r"), "072.50F\r");
+    EXPECT_EQ(s.CommandTexts().back(), "tf");
+}
+
 }  // namespace
 }  // namespace vigiltron
