@@ -75,40 +75,60 @@ bool QtEventLoop::WaitUntil(Milliseconds timeout, const std::function<bool()>& d
     return done();
 }
 
+SystemClock::SystemClock()
+    : locale_(QLocale::system()), cLocale_(locale_.language() == QLocale::C) {
+    // The locale's time form with seconds (the long form would add a time-zone name).
+    timeFormat_ = locale_.timeFormat(QLocale::ShortFormat);
+    if (!timeFormat_.contains('s')) {
+        timeFormat_.replace("mm", "mm:ss");
+    }
+}
+
 LocalDateTime SystemClock::Now() const {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = ms / 1000;
+    if (second != cachedSecond_) {
+        // Within one second of the epoch the local date and time differ only in milliseconds,
+        // whatever the time zone does.
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(second * 1000);
+        const QDate d = now.date();
+        const QTime t = now.time();
+        cachedNow_ = {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), 0};
+        cachedSecond_ = second;
+    }
+    LocalDateTime now = cachedNow_;
+    now.millisecond = int(ms % 1000);
+    return now;
 }
 
 namespace {
-bool UsesCLocale() {
-    const QLocale locale = QLocale::system();
-    return locale.language() == QLocale::C;
+bool SameSecond(const LocalDateTime& a, const LocalDateTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second;
 }
 }  // namespace
 
 std::string SystemClock::ShortDate(const LocalDateTime& when) const {
-    if (UsesCLocale()) {
-        return UsShortDate(when);
+    if (shortDate_.empty() || !SameSecond(when, shortDateOf_)) {
+        shortDate_ =
+            cLocale_
+                ? UsShortDate(when)
+                : locale_.toString(QDate(when.year, when.month, when.day), QLocale::ShortFormat)
+                      .toStdString();
+        shortDateOf_ = when;
     }
-    return QLocale::system()
-        .toString(QDate(when.year, when.month, when.day), QLocale::ShortFormat)
-        .toStdString();
+    return shortDate_;
 }
 
 std::string SystemClock::LongTime(const LocalDateTime& when) const {
-    if (UsesCLocale()) {
-        return UsLongTime(when);
+    if (longTime_.empty() || !SameSecond(when, longTimeOf_)) {
+        longTime_ = cLocale_
+                        ? UsLongTime(when)
+                        : locale_.toString(QTime(when.hour, when.minute, when.second), timeFormat_)
+                              .toStdString();
+        longTimeOf_ = when;
     }
-    const QLocale locale = QLocale::system();
-    // The locale's time form with seconds (the long form would add a time-zone name).
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    if (!format.contains('s')) {
-        format.replace("mm", "mm:ss");
-    }
-    return locale.toString(QTime(when.hour, when.minute, when.second), format).toStdString();
+    return longTime_;
 }
 
 }  // namespace vigiltron
