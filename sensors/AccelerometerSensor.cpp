@@ -42,7 +42,7 @@ void AccelerometerSensor::ShowMode(int n) {
 void AccelerometerSensor::StartMode(int n) {
     const DeviceRecord* record = s_.model.Entry(n);
     if (record->startInBump) {
-        StartInBumpMode(n);
+        StartInEventMode(n);
     } else {
         SetEventMode(n, false);
         RestartStreaming(n);
@@ -202,27 +202,6 @@ void AccelerometerSensor::mnuPopUpSetToBinaryMode_Click(int n) {
         }
     } catch (const PortGone&) {
     }
-}
-
-void AccelerometerSensor::StartInBumpMode(int n) {
-    SerialPort* port = OpenPort(n);
-    if (port == nullptr || s_.model.Entry(n) == nullptr) {
-        return;
-    }
-    Exchange exchange(*this, n);
-    if (!exchange.Acquired()) {
-        return;
-    }
-    if (!SendEventModeOn(*port)) {
-        return;
-    }
-    SummaryRow& row = s_.view.Row(n);
-    row.status = "OK";
-    row.statusFontSize = 14;
-    row.statusColour = TextColour::Blue;
-    row.reading = " ";
-    SetEventMode(n, true);
-    s_.view.Changed();
 }
 
 // ---- Calibration ----

@@ -15,7 +15,6 @@ public:
 
     void cmdSetToBump_Click(int slot);          // the slot's mode button
     void mnuPopUpSetToBinaryMode_Click(int n);  // "Set to Bump mode" / "Take out of Bump mode"
-    void StartInBumpMode(int n);                // connection, StartInBump "1"
 
     void cmdCalibrate_Click(int slot);
     void mnuPopupCalibrate_Click(int n);  // "Calibrate to 0"

@@ -62,7 +62,7 @@ void DistanceSensor::ShowMode(int n) {
 
 void DistanceSensor::StartMode(int n) {
     if (s_.model.Entry(n)->startInProx) {
-        StartInProximityMode(n);
+        StartInEventMode(n);
     } else {
         SetEventMode(n, false);
         RestartStreaming(n);
@@ -248,26 +248,6 @@ void DistanceSensor::mnuPopupSetProximityMode_Click(int n) {
         }
     } catch (const PortGone&) {
     }
-}
-
-void DistanceSensor::StartInProximityMode(int n) {
-    SerialPort* port = OpenPort(n);
-    if (port == nullptr || s_.model.Entry(n) == nullptr) {
-        return;
-    }
-    Exchange exchange(*this, n);
-    if (!exchange.Acquired()) {
-        return;
-    }
-    if (!SendEventModeOn(*port)) {
-        return;
-    }
-    SummaryRow& row = s_.view.Row(n);
-    row.status = "OK";
-    row.statusColour = TextColour::Blue;
-    row.statusFontSize = 14;
-    SetEventMode(n, true);
-    s_.view.Changed();
 }
 
 // ---- Test ----

@@ -15,7 +15,6 @@ public:
 
     void cmdSetToProximityMode_Click(int slot);  // the slot's mode button
     void mnuPopupSetProximityMode_Click(int n);  // "Set to Proximity mode" / "... Distance Mode"
-    void StartInProximityMode(int n);            // connection, StartInProx "1"
     // The "D+<CR>" test button: restarts the stream, discards the reply.
     void cmdDPlus_Click(int slot);
 

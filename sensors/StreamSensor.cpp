@@ -367,6 +367,27 @@ void StreamSensor::Restart(int n, SerialPort& port) {
     }
 }
 
+void StreamSensor::StartInEventMode(int n) {
+    SerialPort* port = OpenPort(n);
+    if (port == nullptr || s_.model.Entry(n) == nullptr) {
+        return;
+    }
+    Exchange exchange(*this, n);
+    if (!exchange.Acquired()) {
+        return;
+    }
+    if (!SendEventModeOn(*port)) {
+        return;
+    }
+    SummaryRow& row = s_.view.Row(n);
+    row.status = "OK";
+    row.statusFontSize = 14;
+    row.statusColour = TextColour::Blue;
+    row.reading = " ";
+    SetEventMode(n, true);
+    s_.view.Changed();
+}
+
 void StreamSensor::RestartStreaming(int n) {
     SerialPort* port = OpenPort(n);
     if (port == nullptr) {

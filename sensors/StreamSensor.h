@@ -97,6 +97,9 @@ public:
     // Bytes received from entry n's sensor, as the receive events hand them on.
     void Bytes(int n, std::string_view bytes);
 
+    // At connection, with the stored event mode ("StartInBump"/"StartInProx" "1"): "E" and the
+    // Summary shows the sensor waiting for its first event.
+    void StartInEventMode(int n);
     // Puts entry n's sensor back into streaming: up to four restart commands until it answers.
     void RestartStreaming(int n);
     // The sensitivity button of a tab slot, and "Set Sensitivity" of the context menu.

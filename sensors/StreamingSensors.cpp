@@ -65,7 +65,7 @@ void StreamingSensors::mnuPopUpSetToBinaryMode_Click(int n) {
 }
 
 void StreamingSensors::StartInBumpMode(int n) {
-    accelerometer_.StartInBumpMode(n);
+    accelerometer_.StartInEventMode(n);
 }
 
 void StreamingSensors::cmdSetToProximityMode_Click(int slot) {
@@ -77,7 +77,7 @@ void StreamingSensors::mnuPopupSetProximityMode_Click(int n) {
 }
 
 void StreamingSensors::StartInProximityMode(int n) {
-    distance_.StartInProximityMode(n);
+    distance_.StartInEventMode(n);
 }
 
 // ---- Sensitivity, calibration, restart ----
