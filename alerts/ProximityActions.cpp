@@ -12,7 +12,7 @@
 #include "core/EventLoop.h"
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 #include "core/ViewModel.h"
 
 namespace vigiltron {

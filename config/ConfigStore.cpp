@@ -13,7 +13,7 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/SettingsTree.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 
 namespace vigiltron {
 

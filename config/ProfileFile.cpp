@@ -1,5 +1,5 @@
 #include "config/ProfileFile.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 
 #include <algorithm>
 #include <cctype>

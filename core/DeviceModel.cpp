@@ -5,7 +5,7 @@
 
 #include "core/Dialogs.h"
 #include "core/SettingsTree.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 
 namespace vigiltron {
 

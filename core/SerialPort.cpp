@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/Dialogs.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 
 namespace vigiltron {
 

@@ -1,7 +1,7 @@
 #include "platform/PortMap.h"
 
 #include "core/SettingsTree.h"
-#include "core/TextTrim.h"
+#include "core/LooseText.h"
 
 namespace vigiltron {
 

@@ -1,6 +1,7 @@
 #include "sensors/AccelerometerSensor.h"
 
 #include "config/Preferences.h"
+#include "core/LooseText.h"
 #include "core/ReadingValue.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
@@ -14,10 +15,6 @@ namespace {
 constexpr const char* kBumpCaption = "Set to Monitor 'bump'";
 constexpr const char* kStopMonitoringCaption = "Stop monitoring";
 constexpr const char* kNotOpened = "Sensor has not been opened";
-
-bool Contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "alerts/ProximityActions.h"
 #include "config/Preferences.h"
+#include "core/LooseText.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
@@ -15,10 +16,6 @@ namespace {
 constexpr const char* kToProximityCaption = "Set to Proximity mode";
 constexpr const char* kToDistanceCaption = "Set to Distance mode";
 constexpr const char* kNoObj = "No Obj";
-
-bool Contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "alerts/ThresholdEvaluator.h"
 #include "config/Preferences.h"
 #include "core/DeviceModel.h"
+#include "core/LooseText.h"
 #include "core/ReadingValue.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
@@ -14,10 +15,6 @@ namespace vigiltron {
 namespace {
 
 constexpr const char* kNoObj = "No Obj";
-
-bool Contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
 
 void StatusOk(SummaryRow& row) {
     row.status = "OK";

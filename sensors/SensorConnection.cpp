@@ -4,6 +4,7 @@
 
 #include "alerts/AlertDispatcher.h"
 #include "core/DeviceModel.h"
+#include "core/LooseText.h"
 #include "reporting/LogFiles.h"
 #include "sensors/EventSensors.h"
 #include "sensors/ReadingPipeline.h"
@@ -23,10 +24,6 @@ std::string WithoutLineEnd(std::string text) {
 std::string WithoutQuestionMarks(std::string text) {
     std::erase(text, '?');
     return text;
-}
-
-bool Contains(const std::string& text, const char* what) {
-    return text.find(what) != std::string::npos;
 }
 
 // A failure inside the connection steps, with the description the user is shown.

@@ -4,9 +4,9 @@
 #include <optional>
 #include <utility>
 
+#include "core/LooseText.h"
 #include "core/ReadingValue.h"
 #include "core/SettingsTree.h"
-#include "core/TextTrim.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
 #include "reporting/LogLines.h"
@@ -16,10 +16,6 @@ namespace vigiltron {
 namespace {
 
 constexpr const char* kNotOpened = "Sensor has not been opened";
-
-bool Contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
 
 // Clears a flag when the scope ends, however it ends.
 class FlagScope {

@@ -14,4 +14,9 @@ inline std::string_view Trim(std::string_view text, std::string_view blanks = " 
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+// Whether `text` holds `what` anywhere: how sensor replies and stream lines are recognised.
+inline bool Contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
 }  // namespace vigiltron
