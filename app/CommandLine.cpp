@@ -95,13 +95,15 @@ Monitors Vigiltron sensors (temperature, humidity, combined, proximity, water,
 accelerometer, distance) on serial ports: readings, alarms, logs.
 
 Options:
-  --headless            run without a window; every message, question (answered
-                        with its default button), reading and status change is
-                        printed as one journal line on standard output
+  --headless            run without a window (no windowing or sound library is
+                        loaded); every message, question (answered with its
+                        default button), reading and status change is printed
+                        as one journal line on standard output
   --simulate FILE       attach the simulated sensors of a scenario file instead of
                         real serial ports (format: docs/scenario-format.md)
   --demo                run the shipped demonstration scenario and device list;
-                        your own settings are neither read nor changed
+                        your own settings are neither read nor changed, and its
+                        files go to a temporary folder removed at the end
   --virtual-time SECS   with --headless: run SECS simulated seconds as fast as
                         possible, then exit
   --config-dir DIR      keep the settings, the preferences file and the program's
