@@ -113,8 +113,9 @@ private:
         int pendingConnect = 0;  // "Connect All": COM number to connect, 0 = not to be connected
     };
 
-    // The steps of a connection. A reconnection after a lost port runs them quietly: what the
-    // user would be told in a message goes to the journal, once, instead of every 5 seconds.
+    // The steps of a connection. A reconnection after a lost port runs them quietly: no message
+    // every 5 seconds while the device is away; a device that is back but does not identify
+    // itself is journaled once.
     enum class Quiet { No, Yes };
     enum class Identity { Accepted, Refused, WrongKindDeleted };
     SerialPort* OpenSensorPort(int n, DeviceKind kind, Quiet quiet);
