@@ -1,5 +1,7 @@
 #include "sensors/StreamingSensors.h"
 
+#include "alerts/ProximityActions.h"
+
 #include "core/DeviceModel.h"
 #include "core/ViewModel.h"
 
@@ -28,6 +30,10 @@ void StreamingSensors::Start(int n, DeviceKind kind) {
 }
 
 void StreamingSensors::Reset(int n, DeviceKind kind) {
+    if (kind == DeviceKind::Distance) {
+        // In proximity mode it may have started a walk-up or walk-away action.
+        s_.actions.CancelDelaysOf(n);
+    }
     if (StreamSensor* sensor = OfKind(kind)) {
         sensor->Reset(n);
     } else if (DeviceModel::IsValidIndex(n)) {

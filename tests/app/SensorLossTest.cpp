@@ -118,19 +118,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The proximity sensor's walk-away command must not run for a sensor that is gone, and a lost
 // entry that the user disconnects stays disconnected when its device returns.
-TEST(SensorLossRules, LostProximitySensorCancelsItsDelaysAndUserDisconnectEndsTheRetries) {
+class SensorLossRules : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SensorLossRules, LostPresenceSensorCancelsItsDelaysAndUserDisconnectEndsTheRetries) {
+    const bool distance = GetParam();
     EngineTestRig rig(LocalDateTime{2026, 12, 7, 21, 30, 0, 0});
-    rig.SaveDevice(1, "Vigiltron/P (Proximity)", 5, "Door", false);
+    rig.SaveDevice(1, distance ? "Vigiltron/D (Distance)" : "Vigiltron/P (Proximity)", 5, "Door",
+                   false);
+    rig.settings.SaveSetting("PortConfig\\Devices\\1", "StartInProx", "1");
     rig.settings.SaveSetting("Program Setup", "AutoConnect", "1");
     rig.settings.SaveSetting("Program Setup", "optRunCommand", "1");
     rig.settings.SaveSetting("Program Setup", "ProximityRunCommand", "/usr/bin/away");
     rig.settings.SaveSetting("Program Setup", "DelayEventAway", "10");
-    auto sensor = std::make_shared<SimulatedSensor>(rig.loop, SensorKind::Proximity);
+    auto sensor = std::make_shared<SimulatedSensor>(
+        rig.loop, distance ? SensorKind::Distance : SensorKind::Proximity);
     rig.ports.Attach(5, sensor);
     Engine& e = rig.Start();
-    sensor->SetPresent(true);
+    rig.loop.RunFor(2s);
+    // Somebody comes and goes: the walk-away command waits for its delay.
+    distance ? sensor->SetDistance(20) : sensor->SetPresent(true);
     rig.loop.RunFor(1s);
-    sensor->SetPresent(false);
+    distance ? sensor->SetDistance(std::nullopt) : sensor->SetPresent(false);
     rig.loop.RunFor(1s);
     ASSERT_TRUE(e.proximity.WalkAwayPending());
 
@@ -147,6 +155,12 @@ TEST(SensorLossRules, LostProximitySensorCancelsItsDelaysAndUserDisconnectEndsTh
     rig.loop.RunFor(30s);
     EXPECT_FALSE(e.model.Entry(1)->IsConnected());
 }
+
+INSTANTIATE_TEST_SUITE_P(ProximityAndDistance, SensorLossRules, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "DistanceInProximityMode"
+                                                           : "Proximity");
+                         });
 
 }  // namespace
 }  // namespace vigiltron
