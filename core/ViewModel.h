@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/DeviceKind.h"
+#include "core/DeviceSetupView.h"
+#include "core/SetupPreferencesView.h"
 
 namespace vigiltron {
 
@@ -126,6 +128,10 @@ public:
     // Asks the setup window to show its alerts page when it opens.
     bool setupWindowOnAlertsPage = false;
     AlarmWindowView alarm;
+    // The add window, the scan list and the device rows of the setup window.
+    DeviceSetupView deviceSetup;
+    // The preference pages of the setup window.
+    SetupPreferencesView setupPreferences;
     // The tray icon shows the alert image (in tray mode, after an alarm).
     bool trayIconAlert = false;
     // Set when the user confirmed the exit: the windows close and the program ends.
