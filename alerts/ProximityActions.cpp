@@ -10,9 +10,9 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
+#include "core/LooseText.h"
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
-#include "core/LooseText.h"
 #include "core/ViewModel.h"
 
 namespace vigiltron {
@@ -324,26 +324,34 @@ void ProximityActions::BrowseCommand(Direction direction) {
         if (!chosen || chosen->empty()) {
             return;
         }
-        std::string command = *chosen;
-        const bool screenSaver =
-            command.find(".scr") != std::string::npos || command.find(".SCR") != std::string::npos;
-        if (screenSaver) {
-            // The screen saver's own switch to start running at once.
-            command += " /s";
-        }
-        // Per direction: a document chosen for the other direction still opens by association.
-        launchAsProgram_[direction] = screenSaver;
-        if (direction == kWalkAway) {
-            s_.prefs.ProximityRunCommand = command;
-            Save("ProximityRunCommand", command);
-        } else {
-            s_.prefs.ProximityRunCommandApproach = command;
-            Save("ProximityRunCommandApproach", command);
-        }
-        ChooseAction(Action::RunCommand);
+        SetCommand(direction, *chosen);
         okButtonFocusRequested = true;
     } catch (const std::exception& e) {
         s_.dialogs.ShowMessage(e.what());
+    }
+}
+
+void ProximityActions::SetCommand(Direction direction, const std::string& chosen) {
+    std::string command = Trim(chosen).empty() ? std::string(kPathNotSet) : chosen;
+    const bool unset = command == kPathNotSet;
+    const bool screenSaver =
+        command.find(".scr") != std::string::npos || command.find(".SCR") != std::string::npos;
+    if (screenSaver) {
+        // The screen saver's own switch to start running at once.
+        command += " /s";
+    }
+    // Per direction: a document chosen for the other direction still opens by association.
+    launchAsProgram_[direction] = screenSaver;
+    if (direction == kWalkAway) {
+        s_.prefs.ProximityRunCommand = command;
+        Save("ProximityRunCommand", command);
+    } else {
+        s_.prefs.ProximityRunCommandApproach = command;
+        Save("ProximityRunCommandApproach", command);
+    }
+    // Clearing a command leaves the chosen action alone.
+    if (!unset) {
+        ChooseAction(Action::RunCommand);
     }
 }
 

@@ -127,6 +127,10 @@ public:
     // Lets the user pick the command of a direction; a screen saver gets " /s" and is started as
     // a program. Saves the command and selects the run-command action.
     void BrowseCommand(Direction direction);
+    // The command of a direction given as text (the browse's choice, or a command line): the
+    // same rules as the browse, without the focus move. Blank or "Path not set" clears the
+    // command and keeps the chosen action.
+    void SetCommand(Direction direction, const std::string& command);
     // The user left a delay box holding `typed`. Answers the text the box shows afterwards,
     // which is also saved and sets the timer interval.
     std::string ValidateDelay(Direction direction, const std::string& typed);

@@ -1,6 +1,11 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
+#include <iterator>
+#include <tuple>
 #include <vector>
 
 namespace vigiltron {
@@ -11,7 +16,104 @@ bool Contains(const std::string& text, const char* what) {
     return text.find(what) != std::string::npos;
 }
 
+constexpr const char* kSensorKinds[] = {"temperature", "humidity",      "combined", "proximity",
+                                        "water",       "accelerometer", "distance"};
+
+std::optional<int> WholeNumber(const std::string& text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "COM3" (any letter case) as 3; COM1 to COM256, the numbers a port can have.
+std::optional<int> ComNumber(const std::string& text) {
+    if (text.size() < 4 || std::toupper(static_cast<unsigned char>(text[0])) != 'C' ||
+        std::toupper(static_cast<unsigned char>(text[1])) != 'O' ||
+        std::toupper(static_cast<unsigned char>(text[2])) != 'M') {
+        return std::nullopt;
+    }
+    return WholeNumber(text.substr(3), 1, 256);
+}
+
+// The checks that need the whole command line: modifiers without their operation, and a
+// configure operation mixed with a normal run.
+std::string ConfigureError(const CommandLine& cmd, const std::vector<std::string>& words) {
+    const ConfigureRequest& c = cmd.configure;
+    if (c.allPorts && c.operation != ConfigureOperation::Scan) {
+        return "--all-ports goes with --scan";
+    }
+    for (const auto& [given, option, kind, kindText] :
+         {std::tuple{c.bump, "--bump", "accelerometer", "an accelerometer"},
+          std::tuple{c.calibrate, "--calibrate", "accelerometer", "an accelerometer"},
+          std::tuple{c.proximityMode, "--proximity-mode", "distance", "a distance sensor"}}) {
+        if (!given) {
+            continue;
+        }
+        if (c.operation != ConfigureOperation::Add) {
+            return std::string(option) + " goes with --add";
+        }
+        if (c.kind != kind) {
+            return std::string(option) + " is for " + kindText + ", not for " + c.kind;
+        }
+    }
+    if (c.operation == ConfigureOperation::None) {
+        return "";
+    }
+    const std::string op = ConfigureOptionName(c.operation);
+    const char* normalRun = cmd.headless             ? "--headless"
+                            : cmd.demo               ? "--demo"
+                            : cmd.virtualTimeSeconds ? "--virtual-time"
+                            : cmd.autoDetect         ? "--autodetect"
+                            : cmd.regClean           ? "--regclean"
+                            : cmd.noCams             ? "--nocams"
+                            : cmd.minimize           ? "--minimize"
+                                                     : nullptr;
+    for (const auto& word : words) {
+        // The two switches that choose where the configuration is read from keep their meaning.
+        if (word != "/vtservice" && word != "/service") {
+            const bool named =
+                c.operation == ConfigureOperation::Add || c.operation == ConfigureOperation::Rename;
+            return "unexpected argument \"" + word + "\" with " + op +
+                   (named ? " (put a NAME with blanks in quotes)" : "");
+        }
+    }
+    if (normalRun) {
+        return op + " cannot be combined with " + normalRun +
+               ": it changes or shows the configuration and exits without running the program";
+    }
+    return "";
+}
+
 }  // namespace
+
+std::string ConfigureOptionName(ConfigureOperation operation) {
+    switch (operation) {
+        case ConfigureOperation::None:
+            return "";
+        case ConfigureOperation::Scan:
+            return "--scan";
+        case ConfigureOperation::Add:
+            return "--add";
+        case ConfigureOperation::AddFound:
+            return "--add-found";
+        case ConfigureOperation::Rename:
+            return "--rename";
+        case ConfigureOperation::Move:
+            return "--move";
+        case ConfigureOperation::Remove:
+            return "--remove";
+        case ConfigureOperation::Set:
+            return "--set";
+        case ConfigureOperation::List:
+            return "--list";
+        case ConfigureOperation::ImportSettings:
+            return "--import-settings";
+    }
+    return "";
+}
 
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
     CommandLine cmd;
@@ -24,6 +126,53 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
                 return std::nullopt;
             }
             return std::string(argv[++i]);
+        };
+        // The `count` words after an option; `form` says what they are in the error.
+        auto values = [&](int count, const char* form) -> std::optional<std::vector<std::string>> {
+            if (i + count >= argc) {
+                cmd.error = arg + " needs " + form;
+                return std::nullopt;
+            }
+            std::vector<std::string> taken;
+            for (int k = 0; k < count; ++k) {
+                taken.push_back(argv[++i]);
+            }
+            return taken;
+        };
+        // One operation per call; --set alone may come several times.
+        auto operation = [&](ConfigureOperation op) {
+            ConfigureOperation& current = cmd.configure.operation;
+            if (current == ConfigureOperation::None ||
+                (current == op && op == ConfigureOperation::Set)) {
+                current = op;
+                return true;
+            }
+            cmd.error = current == op ? arg + " can be given only once"
+                                      : ConfigureOptionName(current) + " and " + arg +
+                                            " cannot be combined: one operation per call (only "
+                                            "--set may be given several times)";
+            return false;
+        };
+        auto setupIndex = [&](const std::string& text) {
+            const std::optional<int> n = WholeNumber(text, 1, 10);
+            if (!n) {
+                cmd.error = arg + " needs a setup index from 1 to 10, not \"" + text + "\"";
+            }
+            return n.value_or(0);
+        };
+        auto comNumber = [&](const std::string& text) {
+            const std::optional<int> n = ComNumber(text);
+            if (!n) {
+                cmd.error = arg + " needs a port as COMn (COM1 to COM256), not \"" + text + "\"";
+            }
+            return n.value_or(0);
+        };
+        // A forgotten NAME would otherwise swallow the option after it.
+        auto deviceName = [&](const std::string& text) {
+            if (text.rfind("--", 0) == 0) {
+                cmd.error = arg + " needs a NAME, and \"" + text + "\" is an option";
+            }
+            return text;
         };
         if (arg.rfind("--", 0) != 0) {
             words.push_back(arg);
@@ -61,6 +210,75 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
             cmd.vtService = true;
         } else if (arg == "--service") {
             cmd.service = true;
+        } else if (arg == "--scan") {
+            operation(ConfigureOperation::Scan);
+        } else if (arg == "--all-ports") {
+            cmd.configure.allPorts = true;
+        } else if (arg == "--add") {
+            if (operation(ConfigureOperation::Add)) {
+                if (const auto v = values(3, "KIND COMn NAME")) {
+                    const std::string& kind = (*v)[0];
+                    if (std::find(std::begin(kSensorKinds), std::end(kSensorKinds), kind) ==
+                        std::end(kSensorKinds)) {
+                        cmd.error =
+                            "--add needs a KIND of temperature, humidity, combined, "
+                            "proximity, water, accelerometer or distance, not \"" +
+                            kind + "\"";
+                    }
+                    cmd.configure.kind = kind;
+                    cmd.configure.comNumber = comNumber((*v)[1]);
+                    cmd.configure.name = deviceName((*v)[2]);
+                }
+            }
+        } else if (arg == "--bump") {
+            cmd.configure.bump = true;
+        } else if (arg == "--calibrate") {
+            cmd.configure.calibrate = true;
+        } else if (arg == "--proximity-mode") {
+            cmd.configure.proximityMode = true;
+        } else if (arg == "--add-found") {
+            operation(ConfigureOperation::AddFound);
+        } else if (arg == "--rename") {
+            if (operation(ConfigureOperation::Rename)) {
+                if (const auto v = values(2, "N NAME")) {
+                    cmd.configure.setupIndex = setupIndex((*v)[0]);
+                    cmd.configure.name = deviceName((*v)[1]);
+                }
+            }
+        } else if (arg == "--move") {
+            if (operation(ConfigureOperation::Move)) {
+                if (const auto v = values(2, "N COMm")) {
+                    cmd.configure.setupIndex = setupIndex((*v)[0]);
+                    cmd.configure.comNumber = comNumber((*v)[1]);
+                }
+            }
+        } else if (arg == "--remove") {
+            if (operation(ConfigureOperation::Remove)) {
+                if (const auto v = values(1, "N")) {
+                    cmd.configure.setupIndex = setupIndex((*v)[0]);
+                }
+            }
+        } else if (arg == "--set") {
+            if (operation(ConfigureOperation::Set)) {
+                if (const auto v = values(1, "KEY=VALUE")) {
+                    const std::string& pair = (*v)[0];
+                    const auto equals = pair.find('=');
+                    if (equals == std::string::npos || equals == 0) {
+                        cmd.error = "--set needs KEY=VALUE, not \"" + pair + "\"";
+                    } else {
+                        cmd.configure.settings.emplace_back(pair.substr(0, equals),
+                                                            pair.substr(equals + 1));
+                    }
+                }
+            }
+        } else if (arg == "--list") {
+            operation(ConfigureOperation::List);
+        } else if (arg == "--import-settings") {
+            if (operation(ConfigureOperation::ImportSettings)) {
+                if (const auto v = values(1, "FILE")) {
+                    cmd.configure.file = (*v)[0];
+                }
+            }
         } else {
             cmd.error = "unknown option " + arg;
         }
@@ -85,6 +303,9 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
     }
     if (cmd.demo && cmd.simulateFile) {
         cmd.error = "--demo and --simulate cannot be combined";
+    }
+    if (cmd.error.empty()) {
+        cmd.error = ConfigureError(cmd, words);
     }
     return cmd;
 }
@@ -122,6 +343,34 @@ Switches (the Windows forms are accepted exactly as written):
                                preferences file (vigiltron.ini)
   /service      --service      load devices from the preferences file, connect
                                them all and go to the tray
+
+Configuring without a window: one operation per call (--set may be given several
+times), with --config-dir, --simulate, /vtservice and /service as for a run. The
+sensors are not started; every message is printed, and the exit status is 0 when
+the operation was done, 1 when it was refused.
+  --scan [--all-ports]  ask every port from COM1 to COM16 (--all-ports: to COM256)
+                        which sensor answers (not available yet)
+  --add KIND COMn NAME [--bump] [--calibrate] [--proximity-mode]
+                        add a sensor of KIND (temperature, humidity, combined,
+                        proximity, water, accelerometer, distance) on COMn;
+                        an accelerometer may start in bump mode (--bump) and
+                        calibrate on connection (--calibrate), a distance sensor
+                        may start in proximity mode (not available yet)
+  --add-found           add every sensor a scan finds (not available yet)
+  --rename N NAME       rename the device at setup index N (not available yet)
+  --move N COMm         move the device at setup index N to COMm (not available
+                        yet)
+  --remove N            remove the device at setup index N (not available yet)
+  --set KEY=VALUE       store a preference, e.g. --set TempMax=85 (not available
+                        yet)
+  --list                show the configured devices (setup index, kind, name,
+                        port, slot, logging) and the preferences in force; with
+                        /vtservice the preferences of vigiltron.ini
+  --import-settings FILE
+                        import the settings of a Windows installation: FILE is
+                        the registry editor's export (.reg) of the key
+                        HKEY_CURRENT_USER\Software\VB and VBA Program Settings\
+                        Vigiltron Manager
 )";
 }
 

@@ -2,8 +2,44 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vigiltron {
+
+// The operations that change or show the stored configuration without a window: each runs once,
+// without starting the sensors, and the program exits.
+enum class ConfigureOperation {
+    None,
+    Scan,            // --scan [--all-ports]
+    Add,             // --add KIND COMn NAME [--bump] [--calibrate] [--proximity-mode]
+    AddFound,        // --add-found
+    Rename,          // --rename N NAME
+    Move,            // --move N COMm
+    Remove,          // --remove N
+    Set,             // --set KEY=VALUE, repeatable
+    List,            // --list
+    ImportSettings,  // --import-settings FILE
+};
+
+// The option that asks for `operation` ("--scan", ...); empty for None.
+std::string ConfigureOptionName(ConfigureOperation operation);
+
+// What a configure operation works on, as the command line gave it.
+struct ConfigureRequest {
+    ConfigureOperation operation = ConfigureOperation::None;
+    bool allPorts = false;       // --scan: COM1 to COM256 instead of COM1 to COM16
+    std::string kind;            // --add: temperature humidity combined proximity water
+                                 //        accelerometer distance
+    int comNumber = 0;           // --add, --move: 1..256
+    std::string name;            // --add, --rename
+    bool bump = false;           // --add accelerometer: starts in bump mode
+    bool calibrate = false;      // --add accelerometer: calibrates on connection
+    bool proximityMode = false;  // --add distance: starts in proximity mode
+    int setupIndex = 0;          // --rename, --move, --remove: 1..10
+    std::vector<std::pair<std::string, std::string>> settings;  // --set, in the order given
+    std::string file;                                           // --import-settings
+};
 
 // The program's command line: the Windows-style switches (tested the way the Windows edition
 // tests them, as substrings of the whole command-line text) and their Linux "--long" forms, plus
@@ -26,6 +62,7 @@ struct CommandLine {
     std::optional<std::string> simulateFile;
     std::optional<double> virtualTimeSeconds;
     std::optional<std::string> configDir;
+    ConfigureRequest configure;
 
     std::string error;  // set when the command line cannot be used
 

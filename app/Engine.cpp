@@ -40,10 +40,7 @@ Engine::Engine(EngineServices s)
                                 [this](const std::string& code, const std::string& value) {
                                     config.AddJournalEntry(code, value);
                                 },
-                                [this](int n) {
-                                    model.DeleteEntry(n);
-                                    model.DeleteStoredDevice(n);
-                                },
+                                [this](int n) { deviceSetup.DeleteDevice(n); },
                                 &alerts}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
                                            evaluator, proximity, readings}),
@@ -51,7 +48,15 @@ Engine::Engine(EngineServices s)
                                            prefs, s.settings, link, proximity, logFiles, readings}),
       startup(Startup::Services{s.dialogs, s.journal, s.settings, config, model, view, link,
                                 s.system, prefs, s.applicationFolder,
-                                [this] { ApplyPreferences(); }}) {
+                                [this] { ApplyPreferences(); }}),
+      setupPreferences(SetupPreferences::Services{prefs, view, s.dialogs, s.settings, config, model,
+                                                  link, lineState, logFiles, proximity,
+                                                  [this] { return startup.Loading(); }}),
+      deviceSetup(DeviceSetup::Services{model, view, s.dialogs, s.journal, s.settings, config, prefs,
+                                        link, proximity}),
+      portScan(PortScan::Services{s.loop, s.dialogs, s.journal, s.ports, s.settings, model, view,
+                                  deviceSetup,
+                                  s.serialDevices ? *s.serialDevices : noSerialDevices}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);

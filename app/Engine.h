@@ -21,11 +21,16 @@
 #include "core/SerialPort.h"
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
+#include "core/SerialDeviceDirectory.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
+#include "sim/MemorySerialDeviceDirectory.h"
 #include "sensors/LineStateSensors.h"
 #include "sensors/ReadingPipeline.h"
+#include "sensors/DeviceSetup.h"
+#include "sensors/PortScan.h"
 #include "sensors/SensorLink.h"
+#include "sensors/SetupPreferences.h"
 #include "sensors/StreamingSensors.h"
 
 namespace vigiltron {
@@ -44,6 +49,8 @@ struct EngineServices {
     SoundPlayer& sound;
     std::string applicationFolder;
     std::string configDirectory;
+    // Where the serial-number lookup finds devices by serial; null: none (a simulated run).
+    SerialDeviceDirectory* serialDevices = nullptr;
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
@@ -75,6 +82,12 @@ public:
     // Declared after `link`: it takes its handlers off the link's ports when destroyed.
     StreamingSensors streaming;
     Startup startup;
+    // The setup window's preference rules, for the window and the command line.
+    SetupPreferences setupPreferences;
+    // Adding, renaming, moving and deleting devices; finding them on the ports.
+    MemorySerialDeviceDirectory noSerialDevices;
+    DeviceSetup deviceSetup;
+    PortScan portScan;
 };
 
 }  // namespace vigiltron

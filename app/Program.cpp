@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/ConfigureCommand.h"
 #include "app/DesktopFrontEnd.h"
 #include "app/DesktopModule.h"
 #include "app/Engine.h"
@@ -28,6 +29,7 @@
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
+#include "platform/SerialByIdDirectory.h"
 #include "platform/QtSettingsTree.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
@@ -181,6 +183,13 @@ std::string ResourcePath(const std::string& name) {
 }
 
 int RunProgram(const CommandLine& cmd, int argc, char** argv) {
+    // A configure operation changes or shows the configuration and exits: no window, no sensors.
+    if (cmd.configure.operation != ConfigureOperation::None) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setOrganizationName("Vigiltron");
+        QCoreApplication::setApplicationName("Vigiltron Manager");
+        return RunConfigureCommand(cmd, ResolvePaths(cmd));
+    }
     // A windowed run needs the desktop module before anything else: it makes the application
     // object. Headless runs never load it, nor the Widgets, Gui and Multimedia it brings.
     std::unique_ptr<DesktopFrontEnd> desktop;
@@ -288,9 +297,11 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     } else {
         sound = std::make_unique<SilentSoundPlayer>();
     }
+    // A simulated run has no USB serial devices to look up by serial number.
+    SerialByIdDirectory serialDevices;
     Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
                                  files, system, *sound, paths.applicationFolder,
-                                 paths.configDirectory});
+                                 paths.configDirectory, scenario ? nullptr : &serialDevices});
 
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
@@ -329,7 +340,10 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     journal->Record("status", "starting; settings in " + paths.configDirectory + ", files in " +
                                   paths.applicationFolder);
     // Start-up runs once the loop is running, as the main window's load does.
-    loop->Post([&engine, &cmd] { engine.startup.Run(SwitchesOf(cmd)); });
+    loop->Post([&engine, &cmd] {
+        engine.startup.Run(SwitchesOf(cmd));
+        engine.setupPreferences.Load();
+    });
 
     int exitCode = 0;
     if (virtualLoop) {

@@ -7,11 +7,11 @@
 #include <system_error>
 
 #include "config/ConfigStore.h"
-#include "core/SettingsTree.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
 #include "core/SensorConnections.h"
+#include "core/SettingsTree.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
 
@@ -39,7 +39,8 @@ bool Startup::Run(const StartupSwitches& switches) {
         const std::string savedState = s_.settings.GetSetting(kProgramSetup, "SavedState", "Error");
         startedWithSystem_ = savedState == "1";
         view.removeFromStartupVisible = startedWithSystem_;
-        view.placedInStartup = s_.settings.GetSetting(kProgramSetup, "chkPlaceInStartup", "0") == "1";
+        view.placedInStartup =
+            s_.settings.GetSetting(kProgramSetup, "chkPlaceInStartup", "0") == "1";
         if (startedWithSystem_) {
             s_.prefs.AutoConnect = true;
             s_.settings.SaveSetting(kProgramSetup, "AutoConnect", "1");
@@ -73,20 +74,7 @@ bool Startup::Run(const StartupSwitches& switches) {
     }
 
     try {
-        s_.config.SetPrefsFileName(ConfigStore::kDefaultPrefsFile);
-        std::string deviceCount;
-        if (switches.vtService) {
-            s_.config.UsePrefsFileFromMachine();
-            s_.config.LoadPrefsINI(s_.prefs);
-            deviceCount = s_.config.ReadPrefsFileValue("Device Setup", "TotalDevices", "00");
-        } else {
-            s_.config.LoadPrefsRegistry(s_.prefs);
-            deviceCount = s_.settings.GetSetting(kProgramSetup, "TotalDevices", "0");
-        }
-        // The log directory is a per-user preference; keep it unless none is stored.
-        if (s_.prefs.logdir.empty()) {
-            s_.prefs.logdir = DefaultLogDirectory(s_.applicationFolder);
-        }
+        const std::string deviceCount = LoadPreferences(switches.vtService);
         if (s_.preferencesChanged) {
             s_.preferencesChanged();
         }
@@ -142,6 +130,40 @@ bool Startup::Run(const StartupSwitches& switches) {
     }
     view.Changed();
     return true;
+}
+
+std::string Startup::LoadPreferences(bool vtService) {
+    s_.config.SetPrefsFileName(ConfigStore::kDefaultPrefsFile);
+    std::string deviceCount;
+    if (vtService) {
+        s_.config.UsePrefsFileFromMachine();
+        s_.config.LoadPrefsINI(s_.prefs);
+        deviceCount = s_.config.ReadPrefsFileValue("Device Setup", "TotalDevices", "00");
+    } else {
+        s_.config.LoadPrefsRegistry(s_.prefs);
+        deviceCount = s_.settings.GetSetting(kProgramSetup, "TotalDevices", "0");
+    }
+    // The log directory is a per-user preference; keep it unless none is stored.
+    if (s_.prefs.logdir.empty()) {
+        s_.prefs.logdir = DefaultLogDirectory(s_.applicationFolder);
+    }
+    return deviceCount;
+}
+
+bool Startup::LoadWithoutConnecting(const StartupSwitches& switches) {
+    try {
+        s_.model.ClearDeviceTables();
+        LoadFirstPreferences();
+        const std::string deviceCount = LoadPreferences(switches.vtService);
+        if (deviceCount == "0") {
+            return true;  // nothing configured yet
+        }
+        return switches.service ? s_.config.LoadConfig(true, deviceCount, s_.prefs)
+                                : s_.config.LoadConfig(false, "", s_.prefs);
+    } catch (const std::exception&) {
+        s_.dialogs.ShowMessage("There was an error in cmdLoadConfig");
+        return false;
+    }
 }
 
 void Startup::LoadFirstPreferences() {

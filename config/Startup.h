@@ -50,6 +50,10 @@ public:
 
     // Runs the start-up sequence. False when it stopped on an error.
     bool Run(const StartupSwitches& switches);
+    // Loads the preferences and the device list as Run does for these switches, but connects
+    // nothing, asks nothing and leaves the windows alone: for the commands that change or show
+    // the configuration. False when the device list could not be loaded (the user was told).
+    bool LoadWithoutConnecting(const StartupSwitches& switches);
 
     bool Loading() const { return loading_; }
     bool StartedWithSystem() const { return startedWithSystem_; }
@@ -78,6 +82,9 @@ public:
 private:
     void EnterAutoLogoutMode();
     void LoadFirstPreferences();
+    // The preferences from the settings tree, or from the preferences file with "/vtservice";
+    // answers the device count of the same store.
+    std::string LoadPreferences(bool vtService);
     void ShowLoadedDevices();
     void ConnectEverything();
 

@@ -1,7 +1,7 @@
 #include "platform/PortMap.h"
 
-#include "core/SettingsTree.h"
 #include "core/LooseText.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 
@@ -17,6 +17,7 @@ void PortMap::Set(int comNumber, const std::string& devicePath) {
     if (!IsValidComNumber(comNumber)) {
         return;
     }
+    settings_ = nullptr;
     const std::string path(Trim(devicePath));
     if (path.empty()) {
         entries_.erase(comNumber);
@@ -28,6 +29,11 @@ void PortMap::Set(int comNumber, const std::string& devicePath) {
 std::string PortMap::DevicePath(int comNumber) const {
     if (!IsValidComNumber(comNumber)) {
         return "";
+    }
+    if (settings_ != nullptr) {
+        const std::string key = "COM" + std::to_string(comNumber);
+        const std::string path(Trim(settings_->GetSetting("Port Map", key, "")));
+        return path.empty() ? "/dev/ttyS" + std::to_string(comNumber - 1) : path;
     }
     const auto it = entries_.find(comNumber);
     if (it != entries_.end()) {
@@ -42,6 +48,7 @@ PortMap PortMap::FromSettings(const SettingsTree& settings) {
     for (int n = 1; n <= kMaxComNumber; ++n) {
         map.Set(n, settings.GetSetting("Port Map", "COM" + std::to_string(n), ""));
     }
+    map.settings_ = &settings;
     return map;
 }
 

@@ -71,7 +71,8 @@ private:
     unsigned openCount_ = 0;
 };
 
-// Makes QtSerialPorts that resolve COM numbers through one port map.
+// Makes QtSerialPorts that resolve COM numbers through one port map. A map read from the settings
+// is asked at every open, so a COM number mapped while the program runs is found at once.
 class QtSerialPortFactory : public SerialPortFactory {
 public:
     explicit QtSerialPortFactory(const PortMap& portMap) : portMap_(portMap) {}

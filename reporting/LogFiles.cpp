@@ -431,7 +431,7 @@ void LogFiles::CheckFileSize(DeviceKind kind, int n) {
             next != nullptr && !next->path.empty() && next->suffix == "_Temp") {
             files.push_back(next);
         }
-        const double limit = KilobytesAsBytes(s_.prefs.MaxFileSize, 1000);
+        const double limit = SizeLimitInForce();
         bool tooLarge = false;
         for (const OpenLog* log : files) {
             tooLarge = tooLarge || static_cast<double>(log->size) > limit;
@@ -458,6 +458,15 @@ void LogFiles::CheckFileSize(DeviceKind kind, int n) {
     if (restartTimer) {
         timer->SetEnabled(true);
     }
+}
+
+double LogFiles::SizeLimitInForce() const {
+    return sizeLimit_ ? *sizeLimit_ : KilobytesAsBytes(s_.prefs.MaxFileSize, 1000);
+}
+
+void LogFiles::FileLoggingOptionChanged() {
+    sizeLimit_ = KilobytesAsBytes(s_.prefs.MaxFileSize, 1000);
+    quota_.Invalidate();
 }
 
 void LogFiles::CheckDiskQuota() {

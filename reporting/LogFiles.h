@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/Preferences.h"
@@ -106,11 +107,19 @@ public:
 
     // ---- Limits ----
     // After every file line: rotates entry n's file (both files of a combined sensor) when it is
-    // larger than MaxFileSize kilobytes.
+    // larger than the size limit in force.
     void CheckFileSize(DeviceKind kind, int n);
     // After every file line: switches file logging off for every entry, and warns in the main
     // window's title, when the log directory holds more than HDDTotalAmount kilobytes.
     void CheckDiskQuota();
+    // The per-file size limit in force, in bytes. Until it is set it follows MaxFileSize; the
+    // setup window holds it at 1000 kilobytes from start-up until a file-logging option changes.
+    void SetSizeLimitInForce(std::uint64_t bytes) { sizeLimit_ = double(bytes); }
+    double SizeLimitInForce() const;
+    // A file-logging option changed: the limit in force becomes MaxFileSize kilobytes, and the
+    // next quota check walks the log directory afresh, since the user may have made room before
+    // switching file logging back on.
+    void FileLoggingOptionChanged();
 
     // ---- Commands ----
     // "&Set Log File Directory".
@@ -163,7 +172,8 @@ private:
     DiskQuota quota_;
     std::array<OpenLog, 11> logs_;  // index 0 unused
     int troubledEntries_ = 0;
-    std::uint64_t linesLost_ = 0;  // lines that could not be written during the current trouble
+    std::optional<double> sizeLimit_;  // bytes; unset: MaxFileSize
+    std::uint64_t linesLost_ = 0;      // lines that could not be written during the current trouble
 };
 
 }  // namespace vigiltron

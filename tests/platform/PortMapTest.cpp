@@ -52,5 +52,24 @@ TEST(PortMapTest, LoadsThePortMapSection) {
     EXPECT_EQ(map.Entries().size(), 3u);
 }
 
+TEST(PortMapTest, AMapReadFromTheSettingsFollowsThemUntilSetByHand) {
+    MemorySettingsTree settings;
+    settings.SaveSetting("Port Map", "COM5", "/dev/ttyUSB0");
+    const PortMap map = PortMap::FromSettings(settings);
+    const PortMap copy = map;  // what each port of the serial factory holds
+
+    // A sensor mapped while the program runs is found by ports made before.
+    settings.SaveSetting("Port Map", "COM9", "/dev/serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0");
+    settings.SaveSetting("Port Map", "COM5", " ");
+    EXPECT_EQ(copy.DevicePath(9), "/dev/serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0");
+    EXPECT_EQ(copy.DevicePath(5), "/dev/ttyS4");
+    EXPECT_EQ(copy.DevicePath(257), "");
+
+    PortMap fixed = map;
+    fixed.Set(3, "/dev/ttyACM0");
+    settings.SaveSetting("Port Map", "COM3", "/dev/ttyUSB3");
+    EXPECT_EQ(fixed.DevicePath(3), "/dev/ttyACM0");
+}
+
 }  // namespace
 }  // namespace vigiltron

@@ -1,0 +1,349 @@
+#include "app/ConfigureCommand.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/Engine.h"
+#include "app/HeadlessJournal.h"
+#include "config/MemoryTextFileStore.h"
+#include "config/ProfileFile.h"
+#include "config/RegistryImport.h"
+#include "platform/FileStore.h"
+#include "platform/LinuxSystemActions.h"
+#include "platform/PortMap.h"
+#include "platform/QtEventLoop.h"
+#include "platform/QtMachineSettings.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsTree.h"
+#include "sim/Scenario.h"
+#include "sim/ScenarioRunner.h"
+#include "sim/SimulatedPortFactory.h"
+#include "sim/VirtualEventLoop.h"
+
+namespace vigiltron {
+
+namespace {
+
+// A settings export is a few kilobytes; anything near this is not one, and is not read whole.
+constexpr qint64 kLargestSettingsExport = 8 * 1024 * 1024;
+
+// Takes down what is saved, in order, and holds nothing: every read gives the default. Saving the
+// preferences into it gives every key with the text the store would write.
+class RecordingSettingsTree : public SettingsTree {
+public:
+    std::string GetSetting(const std::string&, const std::string&,
+                           const std::string& defaultValue) const override {
+        return defaultValue;
+    }
+    void SaveSetting(const std::string& section, const std::string& key,
+                     const std::string& value) override {
+        saved.emplace_back(section, key, value);
+    }
+    void DeleteSetting(const std::string&) override {}
+
+    std::vector<std::tuple<std::string, std::string, std::string>> saved;
+};
+
+// Passwords are stored in clear; a listing on a terminal or in a log does not repeat them.
+std::string Shown(const std::string& key, const std::string& value) {
+    if ((key == "SMTPUserPassword" || key == "pw") && !value.empty()) {
+        return "********";
+    }
+    return value;
+}
+
+// The kind of an entry in the words of --add, with the half of a combined sensor.
+std::string KindWord(const DeviceRecord& r) {
+    switch (KindFromDeviceType(r.deviceType)) {
+        case DeviceKind::Temperature:
+            return "temperature";
+        case DeviceKind::Humidity:
+            return "humidity";
+        case DeviceKind::Proximity:
+            return "proximity";
+        case DeviceKind::Water:
+            return "water";
+        case DeviceKind::Combined:
+            return r.deviceType == kTypeComboTemperature ? "combined (temperature half)"
+                                                         : "combined (humidity half)";
+        case DeviceKind::Accelerometer:
+            return "accelerometer";
+        case DeviceKind::Distance:
+            return "distance";
+        case DeviceKind::MotionCamera:
+        case DeviceKind::Camera:
+        case DeviceKind::CameraV2:
+            return "camera";
+        case DeviceKind::Empty:
+        case DeviceKind::NotConnected:
+            break;
+    }
+    return "unknown device type \"" + r.deviceType + "\"";
+}
+
+std::string OnOff(bool on) {
+    return on ? "on" : "off";
+}
+
+}  // namespace
+
+ConfigureCommand::ConfigureCommand(Engine& engine, const CommandLine& cmd,
+                                   const ProgramPaths& paths, const ScenarioRunner* scenario,
+                                   std::ostream& out)
+    : engine_(engine), cmd_(cmd), paths_(paths), scenario_(scenario), out_(out) {}
+
+int ConfigureCommand::Run() {
+    switch (cmd_.configure.operation) {
+        case ConfigureOperation::List:
+            return List();
+        case ConfigureOperation::ImportSettings:
+            return ImportSettings();
+        default:
+            return RunEngineOperation(cmd_.configure);
+    }
+}
+
+// ==== Operations on the device list and the preferences ====
+// Each case runs its engine operation (after Load() when it needs the stored device list), says
+// what it did on out_ and answers 0 when done, 1 when refused.
+int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
+    switch (request.operation) {
+        case ConfigureOperation::Scan:
+        case ConfigureOperation::Add:
+        case ConfigureOperation::AddFound:
+        case ConfigureOperation::Rename:
+        case ConfigureOperation::Move:
+        case ConfigureOperation::Remove:
+        case ConfigureOperation::Set:
+            out_ << ConfigureOptionName(request.operation) << ": not available yet\n";
+            return 1;
+        case ConfigureOperation::None:
+        case ConfigureOperation::List:
+        case ConfigureOperation::ImportSettings:
+            break;
+    }
+    return 1;
+}
+
+bool ConfigureCommand::Load() {
+    StartupSwitches switches;
+    switches.vtService = cmd_.vtService;
+    switches.service = cmd_.service;
+    return engine_.startup.LoadWithoutConnecting(switches);
+}
+
+int ConfigureCommand::ImportSettings() {
+    const std::string& path = cmd_.configure.file;
+    const QFileInfo file(QString::fromStdString(path));
+    if (!file.isFile()) {
+        out_ << "Cannot import " << path << ": no such file\n";
+        return 1;
+    }
+    if (file.size() > kLargestSettingsExport) {
+        out_ << "Cannot import " << path << ": at " << file.size()
+             << " bytes it is far too large for a settings export\n";
+        return 1;
+    }
+    // The settings are saved by writing a new file beside the old one and renaming it; without
+    // that right every value would be "saved" and lost.
+    const QFileInfo settingsFile(QString::fromStdString(paths_.settingsFile));
+    const QFileInfo settingsFolder(settingsFile.absolutePath());
+    if (!settingsFolder.isWritable() || (settingsFile.exists() && !settingsFile.isWritable())) {
+        out_ << "Cannot import into " << paths_.settingsFile << ": it cannot be written\n";
+        return 1;
+    }
+    const TextFileStore::ReadResult read = engine_.services.files.ReadFile(path);
+    if (read.status != TextFileStore::ReadStatus::Ok) {
+        out_ << "Cannot import " << path << ": "
+             << (read.error.empty() ? "the file cannot be read" : read.error) << "\n";
+        return 1;
+    }
+    const RegistryImport::Report report =
+        RegistryImport::Import(read.contents, engine_.services.settings);
+    for (const std::string& line : report.Lines()) {
+        out_ << line << "\n";
+    }
+    if (report.Refused()) {
+        return 1;
+    }
+    if (report.imported.empty()) {
+        out_ << "Nothing was imported: the file holds no string values under "
+             << RegistryImport::kProgramKey << "\n";
+        return 1;
+    }
+    out_ << "Settings saved in " << paths_.settingsFile << "\n";
+    return 0;
+}
+
+int ConfigureCommand::List() {
+    const bool loaded = Load();
+    if (loaded) {
+        ListDevices();
+    } else {
+        out_ << "Devices: the device list could not be loaded\n";
+    }
+    ListPreferences();
+    return loaded ? 0 : 1;
+}
+
+std::string ConfigureCommand::PortTarget(int comNumber) const {
+    if (scenario_ != nullptr) {
+        const auto sensor = scenario_->Sensor(comNumber);
+        return sensor ? "simulated " + std::string(SensorKindName(sensor->Kind())) + " sensor"
+                      : "no simulated sensor";
+    }
+    const std::string path = PortMap::FromSettings(engine_.services.settings).DevicePath(comNumber);
+    return path.empty() ? "no such port" : path;
+}
+
+void ConfigureCommand::ListDevices() {
+    const DeviceModel& model = engine_.model;
+    out_ << "Devices (from "
+         << (cmd_.service ? engine_.config.PrefsFilePath() : "the settings tree") << "):\n";
+    int listed = 0;
+    for (int n = DeviceModel::kFirstIndex; n <= DeviceModel::kLastIndex; ++n) {
+        const DeviceRecord* r = model.Entry(n);
+        if (r == nullptr || (r->deviceType.empty() && r->kind == DeviceKind::Empty)) {
+            continue;
+        }
+        ++listed;
+        const DeviceKind kind = KindFromDeviceType(r->deviceType);
+        std::string line =
+            "  " + std::to_string(n) + ": " + KindWord(*r) + " \"" + r->deviceName + "\"";
+        if (IsCamera(kind)) {
+            line += ", camera " + r->subIndex;
+            if (!r->driverName.empty()) {
+                line += ", driver \"" + r->driverName + "\"";
+            }
+        } else {
+            line += ", COM" + std::to_string(r->port) + " (" + PortTarget(r->port) + ")";
+            const int slot = model.SlotOf(n);
+            line += slot > 0 ? ", slot " + std::to_string(slot) : ", no slot";
+            line +=
+                ", tab logging " + OnOff(r->tabLogging) + ", file logging " + OnOff(r->fileLogging);
+            if (kind == DeviceKind::Accelerometer) {
+                line += std::string(r->startInBump ? ", starts in bump mode" : "") +
+                        (r->calibrateOnConnect ? ", calibrates on connection" : "");
+            } else if (kind == DeviceKind::Distance && r->startInProx) {
+                line += ", starts in proximity mode";
+            }
+        }
+        out_ << line << "\n";
+    }
+    if (listed == 0) {
+        out_ << "  none\n";
+    }
+}
+
+void ConfigureCommand::ListPreferences() {
+    // The preferences in force, written out by the store's own save into a store that keeps
+    // nothing: the same keys and texts a save would write.
+    RecordingSettingsTree recorder;
+    FixedMachineSettings noMachine;
+    MemoryTextFileStore scratchFiles;
+    Dialogs& dialogs = engine_.services.dialogs;
+    DeviceModel scratchModel(dialogs, recorder);
+    ConfigStore scratch(recorder, noMachine, scratchFiles, dialogs, engine_.services.clock,
+                        scratchModel, engine_.services.applicationFolder, "/");
+    const Preferences& prefs = engine_.prefs;
+
+    if (cmd_.vtService) {
+        out_ << "Preferences (from " << engine_.config.PrefsFilePath() << "):\n";
+        if (!scratch.SavePrefsINI(prefs)) {
+            out_ << "  cannot be shown\n";
+            return;
+        }
+        const ProfileFile file = ProfileFile::Parse(scratchFiles.Contents(scratch.PrefsFilePath()));
+        for (const char* section :
+             {"Sensor Setup", "Email Alert Setup", "Page Alert Setup", "Internet Update Setup"}) {
+            out_ << "[" << section << "]\n";
+            for (const auto& [key, value] : file.Entries(section)) {
+                out_ << key << "=" << Shown(key, value) << "\n";
+            }
+        }
+        return;
+    }
+
+    out_ << "Preferences (from the settings tree):\n";
+    scratch.SavePrefsRegistry(prefs);
+    scratch.SaveProxSections(prefs);
+    // Grouped by section, sections in the order the store first writes them.
+    std::vector<std::string> sections;
+    for (const auto& [section, key, value] : recorder.saved) {
+        if (std::find(sections.begin(), sections.end(), section) == sections.end()) {
+            sections.push_back(section);
+        }
+    }
+    for (const std::string& section : sections) {
+        out_ << "[" << section << "]\n";
+        for (const auto& [s, key, value] : recorder.saved) {
+            if (s == section) {
+                out_ << key << "=" << Shown(key, value) << "\n";
+            }
+        }
+    }
+}
+
+int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
+    // The scenario first: a bad file stops the command before anything is opened.
+    std::optional<Scenario> scenario;
+    if (cmd.simulateFile) {
+        ScenarioParseResult parsed = LoadScenarioFile(*cmd.simulateFile);
+        if (!parsed.Ok()) {
+            std::cerr << "vigiltron-manager: " << parsed.error << "\n";
+            return 2;
+        }
+        scenario = std::move(parsed.scenario);
+    }
+
+    // Simulated sensors answer on virtual time, so waiting for them costs no real time.
+    std::unique_ptr<EventLoop> loop;
+    std::unique_ptr<Clock> clock;
+    if (scenario) {
+        auto virtualLoop = std::make_unique<VirtualEventLoop>();
+        clock = std::make_unique<VirtualClock>(*virtualLoop, SystemClock().Now());
+        loop = std::move(virtualLoop);
+    } else {
+        loop = std::make_unique<QtEventLoop>();
+        clock = std::make_unique<SystemClock>();
+    }
+    StreamJournal journal(std::cout, *clock);
+    HeadlessDialogs dialogs(journal);
+
+    QtSettingsTree settings(QString::fromStdString(paths.settingsFile));
+    std::unique_ptr<MachineSettings> machine =
+        paths.machineSettingsFile.empty() ? std::make_unique<QtMachineSettings>()
+                                          : std::make_unique<QtMachineSettings>(
+                                                QString::fromStdString(paths.machineSettingsFile));
+
+    std::unique_ptr<SerialPortFactory> ports;
+    std::unique_ptr<ScenarioRunner> runner;
+    if (scenario) {
+        auto simulated = std::make_unique<SimulatedPortFactory>(*loop);
+        runner = std::make_unique<ScenarioRunner>(*loop, *simulated);
+        runner->Start(*scenario);
+        ports = std::move(simulated);
+    } else {
+        ports = std::make_unique<QtSerialPortFactory>(PortMap::FromSettings(settings));
+    }
+
+    FileStore files;
+    LinuxSystemActions system;
+    SilentSoundPlayer sound;
+    Engine engine(EngineServices{*loop, *clock, dialogs, journal, *ports, settings, *machine, files,
+                                 system, sound, paths.applicationFolder, paths.configDirectory});
+    const int status = ConfigureCommand(engine, cmd, paths, runner.get(), std::cout).Run();
+    engine.link.CloseAllPorts();
+    std::cout.flush();
+    return status;
+}
+
+}  // namespace vigiltron

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Program.h"
+
+namespace vigiltron {
+
+class Engine;
+class ScenarioRunner;
+
+// One configure operation of the command line (--list, --import-settings, --add, ...), run on a
+// wired engine whose sensors are never started. What the operation has to say goes to `out` as
+// plain lines; the engine's own messages come through its (headless) dialogs and journal.
+class ConfigureCommand {
+public:
+    // `scenario` is the simulated sensors of --simulate, or null for real ports.
+    ConfigureCommand(Engine& engine, const CommandLine& cmd, const ProgramPaths& paths,
+                     const ScenarioRunner* scenario, std::ostream& out);
+
+    // 0 when the operation was done, 1 when it was refused.
+    int Run();
+
+private:
+    // ---- The operations that change the device list or the preferences. ----
+    // One case per operation; each loads the configuration first (Load()).
+    int RunEngineOperation(const ConfigureRequest& request);
+
+    // Loads the preferences and the device list as start-up would with these switches.
+    bool Load();
+    int ImportSettings();
+    int List();
+    void ListDevices();
+    void ListPreferences();
+    // Where COM n leads on this run: a simulated sensor or a device path.
+    std::string PortTarget(int comNumber) const;
+
+    Engine& engine_;
+    const CommandLine& cmd_;
+    const ProgramPaths& paths_;
+    const ScenarioRunner* scenario_;
+    std::ostream& out_;
+};
+
+// Builds the engine the way a run does (settings tree, machine settings, preferences file,
+// simulated or real ports) and runs the configure operation of `cmd`. Returns the exit status:
+// 0 done, 1 refused, 2 when the scenario file of --simulate is unusable.
+int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths);
+
+}  // namespace vigiltron

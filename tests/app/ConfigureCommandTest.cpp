@@ -1,0 +1,155 @@
+// Runs the real program's configure operations as a user would from a shell, each into its own
+// configuration folder, and then the program itself on what they stored.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+RunResult RunManager(const QStringList& args) {
+    QProcess process;
+    process.start(VIGILTRON_BINARY, args);
+    RunResult run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = "timed out";
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    return path;
+}
+
+// A registry editor's export: UTF-16LE with its byte-order mark and CR LF line ends.
+QByteArray RegistryExport(const QString& text) {
+    QString crlf = text;
+    crlf.replace("\n", "\r\n");
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : crlf) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+bool Has(const std::string& text, const std::string& what) {
+    return text.find(what) != std::string::npos;
+}
+
+const char* const kKey =
+    "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vigiltron Manager";
+
+TEST(ConfigureCommandTest, ImportedWindowsSettingsAreListedAndRunAsTheyWere) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config");
+    const QString key = kKey;
+    const QString reg = WriteFile(
+        dir, "office.reg",
+        RegistryExport("Windows Registry Editor Version 5.00\n\n" + key + "\\Program Setup]\n" +
+                       "\"TotalDevices\"=\"3\"\n\"AutoConnect\"=\"1\"\n\"ReadingInterval\"=\"1\"\n"
+                       "\"SMTPHostServer\"=\"mail.example.com\"\n"
+                       "\"SMTPUserPassword\"=\"s3cret\"\n\n" +
+                       key + "\\PortConfig\\Devices\\1]\n" +
+                       "\"DeviceType\"=\"Vigiltron/T (Temperature)\"\n"
+                       "\"DeviceName\"=\"Server room\"\n\"Port\"=\"3\"\n\"SubIndex\"=\"1\"\n"
+                       "\"TabLogging\"=\"1\"\n\"FileLogging\"=\"0\"\n\n" +
+                       key + "\\PortConfig\\Devices\\2]\n" +
+                       "\"DeviceType\"=\"Vigiltron/W (Water)\"\n\"DeviceName\"=\"Basement\"\n"
+                       "\"Port\"=\"4\"\n\"SubIndex\"=\"1\"\n\n" +
+                       key + "\\PortConfig\\Devices\\3]\n" +
+                       "\"DeviceType\"=\"Vigiltron/D (Distance)\"\n\"DeviceName\"=\"Door\"\n"
+                       "\"Port\"=\"5\"\n\"SubIndex\"=\"1\"\n\"StartInProx\"=\"1\"\n"
+                       "\"LastSeen\"=hex:00,01,\\\n  02,03\n\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vigiltron Manager]\n"
+                       "\"INIPath\"=\"C:\\\\vigiltron.ini\"\n"));
+
+    const RunResult import = RunManager({"--import-settings", reg, "--config-dir", config});
+    ASSERT_EQ(import.exitCode, 0) << import.err << import.out;
+    EXPECT_TRUE(Has(import.out, "20 values imported, 2 skipped")) << import.out;
+    EXPECT_TRUE(Has(import.out, "skipped line 30: \"LastSeen\": binary value (hex)")) << import.out;
+
+    const RunResult list = RunManager({"--list", "--config-dir", config});
+    ASSERT_EQ(list.exitCode, 0) << list.err << list.out;
+    EXPECT_TRUE(Has(list.out,
+                    "1: temperature \"Server room\", COM3 (/dev/ttyS2), slot 1, tab "
+                    "logging on, file logging off\n"))
+        << list.out;
+    EXPECT_TRUE(Has(list.out, "2: water \"Basement\", COM4 (/dev/ttyS3), slot 1")) << list.out;
+    EXPECT_TRUE(Has(list.out,
+                    "3: distance \"Door\", COM5 (/dev/ttyS4), slot 1, tab logging off, "
+                    "file logging off, starts in proximity mode\n"))
+        << list.out;
+    EXPECT_TRUE(Has(list.out, "\nSMTPHostServer=mail.example.com\n")) << list.out;
+    EXPECT_TRUE(Has(list.out, "\nSMTPUserPassword=********\n")) << list.out;
+    EXPECT_FALSE(Has(list.out, "s3cret"));
+    EXPECT_FALSE(Has(list.out, "connect:")) << list.out;
+
+    const QString scenario = WriteFile(dir, "office.scenario",
+                                       "sensor COM3 temperature value=71\n"
+                                       "sensor COM4 water wet=no\n"
+                                       "sensor COM5 distance distance=250\n");
+    const RunResult simulatedList =
+        RunManager({"--list", "--simulate", scenario, "--config-dir", config});
+    EXPECT_TRUE(Has(simulatedList.out, "COM3 (simulated temperature sensor)")) << simulatedList.out;
+    EXPECT_TRUE(Has(simulatedList.out, "COM5 (simulated distance sensor)")) << simulatedList.out;
+
+    const RunResult run = RunManager(
+        {"--headless", "--simulate", scenario, "--virtual-time", "120", "--config-dir", config});
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    EXPECT_TRUE(Has(run.out, "connect: 1 Server room connected on COM3")) << run.out;
+    EXPECT_TRUE(Has(run.out, "connect: 2 Basement connected on COM4")) << run.out;
+    EXPECT_TRUE(Has(run.out, "connect: 3 Door connected on COM5")) << run.out;
+    EXPECT_TRUE(Has(run.out, "reading: 1 Server room 71 F")) << run.out;
+}
+
+TEST(ConfigureCommandTest, AnImportThatCannotBeDoneIsRefusedAndStoresNothing) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config");
+    const QString settings = config + "/Vigiltron Manager.ini";
+
+    const RunResult garbage =
+        RunManager({"--import-settings", WriteFile(dir, "notes.reg", "TempMax=80\r\n"),
+                    "--config-dir", config});
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_TRUE(Has(garbage.out, "This is not a registry export")) << garbage.out;
+
+    const RunResult otherKey =
+        RunManager({"--import-settings",
+                    WriteFile(dir, "other.reg",
+                              RegistryExport("Windows Registry Editor Version 5.00\n\n"
+                                             "[HKEY_CURRENT_USER\\Software\\Other Program\\Setup]\n"
+                                             "\"TempMax\"=\"80\"\n")),
+                    "--config-dir", config});
+    EXPECT_EQ(otherKey.exitCode, 1);
+    EXPECT_TRUE(Has(otherKey.out, "Nothing was imported")) << otherKey.out;
+
+    const RunResult missing =
+        RunManager({"--import-settings", dir.filePath("absent.reg"), "--config-dir", config});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(Has(missing.out, "no such file")) << missing.out;
+
+    EXPECT_FALSE(QFile::exists(settings));
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+#include "sensors/PortScan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "alerts/AlertDispatcher.h"
+#include "alerts/ProximityActions.h"
+#include "alerts/ThresholdEvaluator.h"
+#include "alerts/UnconfiguredTransports.h"
+#include "config/ConfigStore.h"
+#include "config/MachineSettings.h"
+#include "config/MemorySettingsTree.h"
+#include "config/MemoryTextFileStore.h"
+#include "config/Preferences.h"
+#include "config/ProfileFile.h"
+#include "core/DeviceModel.h"
+#include "reporting/LogFiles.h"
+#include "sensors/DeviceSetup.h"
+#include "sensors/ReadingPipeline.h"
+#include "sensors/SensorLink.h"
+#include "sim/MemorySerialDeviceDirectory.h"
+#include "sim/RecordingSystemActions.h"
+#include "sim/ScriptedDialogs.h"
+#include "sim/SimulatedDevice.h"
+#include "sim/SimulatedPortFactory.h"
+#include "sim/SimulatedSensor.h"
+#include "sim/VirtualEventLoop.h"
+
+namespace vigiltron {
+namespace {
+
+// Something on a serial port that never answers (a modem switched to silence, a GPS mouse).
+class MuteDevice : public SimulatedDevice {
+public:
+    using SimulatedDevice::SimulatedDevice;
+
+protected:
+    void OnBytes(std::string_view) override {}
+};
+
+class PortScanTest : public ::testing::Test {
+protected:
+    PortScanTest() { link.ApplyReadingInterval(); }
+
+    std::shared_ptr<SimulatedSensor> Attach(int com, SensorKind kind) {
+        auto sensor = std::make_shared<SimulatedSensor>(loop, kind);
+        ports.Attach(com, sensor);
+        return sensor;
+    }
+    std::string Tree(int n, const std::string& key) const {
+        return settings.GetSetting("PortConfig\\Devices\\" + std::to_string(n), key, "<none>");
+    }
+    std::string File(int n, const std::string& key) const {
+        return ProfileFile::Parse(files.Contents("/cfg/vigiltron.ini"))
+            .Find(n == 0 ? "Device Setup" : "Device Setup\\" + std::to_string(n), key)
+            .value_or("<none>");
+    }
+
+    VirtualEventLoop loop;
+    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 16, 5, 9, 0}};
+    ScriptedDialogs dialogs;
+    NullJournal journal;
+    SimulatedPortFactory ports{loop};
+    MemorySettingsTree settings;
+    FixedMachineSettings machine;
+    MemoryTextFileStore files;
+    DeviceModel model{dialogs, settings};
+    ViewModel view;
+    Preferences prefs = Preferences::Defaults("/unused");
+    ConfigStore config{settings, machine, files, dialogs, clock, model, "/app", "/cfg"};
+    SilentSoundPlayer sound;
+    UnconfiguredMailTransport systemMail;
+    UnconfiguredSmtpMailer smtp;
+    UnconfiguredPager pager;
+    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
+                                                     view,
+                                                     model,
+                                                     dialogs,
+                                                     journal,
+                                                     clock,
+                                                     settings,
+                                                     sound,
+                                                     systemMail,
+                                                     smtp,
+                                                     pager,
+                                                     {},
+                                                     {}}};
+    ThresholdEvaluator evaluator{
+        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
+    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
+    RecordingSystemActions system;
+    ProximityActions actions{
+        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
+    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
+                                                       evaluator, actions, logFiles}};
+    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
+                                         readings, logFiles, nullptr,
+                                         [this](int n) { setup.DeleteDevice(n); }}};
+    DeviceSetup setup{DeviceSetup::Services{model, view, dialogs, journal, settings, config, prefs,
+                                            link, actions}};
+    MemorySerialDeviceDirectory byId;
+    PortScan scan{
+        PortScan::Services{loop, dialogs, journal, ports, settings, model, view, setup, byId}};
+};
+
+TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
+    auto temperature = Attach(3, SensorKind::Temperature);
+    Attach(17, SensorKind::Combined);
+    auto late = Attach(4, SensorKind::Water);
+    late->SetReplyDelay(Milliseconds(1500));  // answers only while the scan waits to ask again
+    ports.Attach(5, std::make_shared<MuteDevice>(loop));
+    Attach(6, SensorKind::Proximity);
+    auto held = ports.CreatePort();  // another program holds COM6
+    held->SetCommPort(6);
+    ASSERT_TRUE(held->Open());
+
+    // The first sixteen ports only: COM17 is beyond the range.
+    EXPECT_EQ(scan.MakeComPortList2(false),
+              (std::vector<std::string>{"COM3: Vigiltron/T v2.1", "COM4: Vigiltron/W v2.1"}));
+    EXPECT_EQ(temperature->CommandTexts(), std::vector<std::string>{"i"});
+
+    scan.SetScanAllPorts(true);
+    EXPECT_EQ(view.deviceSetup.scanRangeCaption, "(Com1 - Com255)");
+    const std::vector<std::string> lines = scan.MakeComPortList2();
+    ASSERT_EQ(lines, (std::vector<std::string>{"COM3: Vigiltron/T v2.1", "COM4: Vigiltron/W v2.1",
+                                               "(COM17): Vigiltron/H v2.1"}));
+    EXPECT_EQ(view.deviceSetup.scanLines, lines);
+    EXPECT_TRUE(view.deviceSetup.scanListVisible);
+    EXPECT_FALSE(view.deviceSetup.busy);
+    EXPECT_EQ(view.busyDepth, 0);
+    for (int com : {3, 4, 5, 17}) {
+        EXPECT_FALSE(ports.IsBusy(com)) << com;  // every port the scan opened is closed again
+    }
+
+    // The user selects the temperature and combined sensors (and a line with a "?").
+    ASSERT_TRUE(scan.AddSelectedToSetup({lines[0], "COM9: Vigiltron/? v2", lines[2]}));
+    EXPECT_EQ(Tree(1, "DeviceType"), "Vigiltron/T (Temperature)");
+    EXPECT_EQ(Tree(1, "DeviceName"), "TempSensor000");
+    EXPECT_EQ(Tree(1, "Port"), "3");
+    EXPECT_EQ(Tree(1, "SubIndex"), "1");
+    EXPECT_EQ(Tree(2, "DeviceType"), "Combo Sensor (Humidity)");
+    EXPECT_EQ(Tree(3, "DeviceType"), "Combo Sensor (Temperature)");
+    for (int n : {2, 3}) {
+        EXPECT_EQ(Tree(n, "DeviceName"), "ComboSensor002") << n;
+        EXPECT_EQ(Tree(n, "Port"), "17") << n;
+        EXPECT_EQ(Tree(n, "SubIndex"), "21") << n;  // Temperature slot 2, Humidity slot 1
+        EXPECT_EQ(Tree(n, "FileLogging"), "0") << n;
+        EXPECT_EQ(File(n, "Port"), "17") << n;
+        EXPECT_EQ(File(n, "SubIndex"), "21") << n;
+    }
+    EXPECT_EQ(File(1, "DeviceType"), "Vigiltron/T (Temperature)");
+    EXPECT_EQ(File(2, "DeviceType"), "Combo Sensor (Humidity)");
+    EXPECT_EQ(File(3, "DeviceType"), "Combo Sensor (Temperature)");
+    EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices"), "3");
+    EXPECT_EQ(File(0, "TotalDevices"), "3");
+    EXPECT_EQ(settings.GetSetting("Program Setup", "chkEmailAlert2"), "1");
+    EXPECT_EQ(view.Slot(Tab::Temperature, 2).caption, "ComboSensor002");
+    EXPECT_EQ(view.Slot(Tab::Humidity, 1).caption, "ComboSensor002");
+    EXPECT_TRUE(view.Row(3).visible);
+    EXPECT_TRUE(view.Commands(2).connectVisible);
+    EXPECT_FALSE(view.Commands(3).connectVisible);
+    EXPECT_FALSE(model.Entry(1)->IsConnected());
+    EXPECT_FALSE(ports.IsBusy(3));
+
+    // Ports above 99 keep all their digits.
+    EXPECT_EQ(PortScan::PortOfScanLine("(COM123): Vigiltron/D v2.1"), 123);
+    EXPECT_EQ(PortScan::PortOfScanLine("COM12: Vigiltron/D v2.1"), 12);
+    EXPECT_EQ(PortScan::PortOfScanLine("No sensors detected."), std::nullopt);
+
+    // Adding the same sensor again is refused: one port, one entry.
+    dialogs.Clear();
+    EXPECT_FALSE(scan.AddSelectedToSetup({lines[0]}));
+    EXPECT_EQ(dialogs.Messages(),
+              std::vector<std::string>{"COM3 is already used by TempSensor000."});
+    EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices"), "3");
+
+    // What was stored loads back from either store as it was added.
+    for (bool fromFile : {false, true}) {
+        ASSERT_TRUE(fromFile ? config.LoadDeviceINI() : config.LoadDeviceRegistry());
+        EXPECT_EQ(model.KindOf(1), DeviceKind::Temperature) << fromFile;
+        EXPECT_EQ(model.KindOf(3), DeviceKind::Combined) << fromFile;
+        EXPECT_EQ(model.Entry(2)->port, 17) << fromFile;
+        EXPECT_EQ(model.SetupIndexInSlot(Tab::Temperature, 2), 3) << fromFile;
+    }
+}
+
+TEST_F(PortScanTest, NothingAttachedListsOnlyTheNoticeInBoundedTime) {
+    EXPECT_FALSE(scan.COMAvailable(1));
+    const Milliseconds start = loop.Elapsed();
+    EXPECT_EQ(scan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
+    // Absent ports are refused at once: the whole range costs no waiting.
+    EXPECT_EQ(loop.Elapsed() - start, Milliseconds(0));
+    EXPECT_FALSE(scan.AddSelectedToSetup(view.deviceSetup.scanLines));
+    EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices", "<none>"), "<none>");
+
+    // A silent port costs its bounded retries, no more, and is not listed.
+    ports.Attach(200, std::make_shared<MuteDevice>(loop));
+    EXPECT_TRUE(scan.COMAvailable(200));
+    const Milliseconds before = loop.Elapsed();
+    EXPECT_EQ(scan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
+    EXPECT_LE(loop.Elapsed() - before, Milliseconds(10000));
+    EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+TEST_F(PortScanTest, IdentifyNamesWhatAnswers) {
+    Attach(3, SensorKind::Distance);
+    view.deviceSetup.comPort = 3;
+    EXPECT_EQ(scan.Identify(), "Vigiltron/D v2.1");
+    EXPECT_EQ(scan.Identify(9), "");
+    EXPECT_EQ(dialogs.Messages(),
+              (std::vector<std::string>{"Device on COM 3 is a Vigiltron/D v2.1",
+                                        "< No Vigiltron sensor detected on COM9 >"}));
+    EXPECT_FALSE(ports.IsBusy(3));
+}
+
+TEST_F(PortScanTest, SerialNumberLookupMapsTheSensorAndAddsIt) {
+    DeviceRequest sump;
+    sump.type = kTypeWater;
+    sump.name = "Sump";
+    sump.port = 1;
+    ASSERT_TRUE(setup.AddDevice(sump));
+    settings.SaveSetting("Port Map", "COM2", "/dev/ttyUSB7");
+    byId.Add("usb-FTDI_FT232R_USB_UART_A1B2C3D-if00-port0");
+    byId.Add("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    byId.Add("usb-FTDI_FT232R_USB_UART_Q77-if00-port0");  // its sensor does not answer
+    Attach(3, SensorKind::Temperature);                   // where COM3 will lead once mapped
+    dialogs.Clear();
+
+    for (const char* answer : {"A1B2C3", " ", "Q77", "dOnE", "Done", "never asked"}) {
+        dialogs.QueueText(std::string(answer));
+    }
+    view.mainWindowHidden = true;
+    scan.GetBySerial();
+
+    const std::string path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    EXPECT_EQ(settings.GetSetting("Port Map", "COM3"), path);
+    EXPECT_EQ(settings.GetSetting("Port Map", "COM4"), "");  // the silent one's is taken back
+    EXPECT_EQ(Tree(2, "DeviceType"), "Vigiltron/T (Temperature)");
+    EXPECT_EQ(Tree(2, "DeviceName"), "Vigiltron/T02");
+    EXPECT_EQ(Tree(2, "Port"), "3");
+    EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices"), "2");
+    EXPECT_EQ(
+        dialogs.Messages(),
+        (std::vector<std::string>{"The sensor with serial number A1B2C3 is on COM3 (" + path + ").",
+                                  "Sensor successfully added.", "Serial number not valid.",
+                                  "The sensor with serial number Q77 is on COM4 "
+                                  "(/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_Q77-if00-port0).",
+                                  "Sensor not added.", "Sensor not added."}));
+    int prompts = 0;
+    for (const auto& shown : dialogs.History()) {
+        prompts += shown.kind == ScriptedDialogs::Shown::Kind::Prompt ? 1 : 0;
+    }
+    EXPECT_EQ(prompts, 5);  // "Done" ended the loop
+    EXPECT_FALSE(view.mainWindowHidden);
+
+    // A second lookup of the same serial keeps its COM number.
+    EXPECT_EQ(scan.FindComFromSerial("A1B2C3"), 3);
+    EXPECT_EQ(scan.FindComFromSerial("B2C3"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vigiltron
