@@ -42,8 +42,9 @@ std::optional<int> ComNumber(const std::string& text) {
 // configure operation mixed with a normal run.
 std::string ConfigureError(const CommandLine& cmd, const std::vector<std::string>& words) {
     const ConfigureRequest& c = cmd.configure;
-    if (c.allPorts && c.operation != ConfigureOperation::Scan) {
-        return "--all-ports goes with --scan";
+    if (c.allPorts && c.operation != ConfigureOperation::Scan &&
+        c.operation != ConfigureOperation::AddFound) {
+        return "--all-ports goes with --scan or --add-found";
     }
     for (const auto& [given, option, kind, kindText] :
          {std::tuple{c.bump, "--bump", "accelerometer", "an accelerometer"},
@@ -349,20 +350,23 @@ times), with --config-dir, --simulate, /vtservice and /service as for a run. The
 sensors are not started; every message is printed, and the exit status is 0 when
 the operation was done, 1 when it was refused.
   --scan [--all-ports]  ask every port from COM1 to COM16 (--all-ports: to COM256)
-                        which sensor answers (not available yet)
+                        which sensor answers
   --add KIND COMn NAME [--bump] [--calibrate] [--proximity-mode]
                         add a sensor of KIND (temperature, humidity, combined,
                         proximity, water, accelerometer, distance) on COMn;
                         an accelerometer may start in bump mode (--bump) and
                         calibrate on connection (--calibrate), a distance sensor
-                        may start in proximity mode (not available yet)
-  --add-found           add every sensor a scan finds (not available yet)
-  --rename N NAME       rename the device at setup index N (not available yet)
-  --move N COMm         move the device at setup index N to COMm (not available
-                        yet)
-  --remove N            remove the device at setup index N (not available yet)
-  --set KEY=VALUE       store a preference, e.g. --set TempMax=85 (not available
-                        yet)
+                        may start in proximity mode (--proximity-mode)
+  --add-found [--all-ports]
+                        add every sensor a scan finds, as the scan list's
+                        "Add selected" does
+  --rename N NAME       rename the device at setup index N
+  --move N COMm         move the device at setup index N to COMm
+  --remove N            remove the device at setup index N (a combined sensor:
+                        both halves)
+  --set KEY=VALUE       change a preference by its stored name through the setup
+                        window's rules, e.g. --set TempMax=85, --set ForC=C
+                        (converts the thresholds), --set ReadingInterval=10
   --list                show the configured devices (setup index, kind, name,
                         port, slot, logging) and the preferences in force; with
                         /vtservice the preferences of vigiltron.ini

@@ -112,25 +112,93 @@ int ConfigureCommand::Run() {
 }
 
 // ==== Operations on the device list and the preferences ====
-// Each case runs its engine operation (after Load() when it needs the stored device list), says
-// what it did on out_ and answers 0 when done, 1 when refused.
+// Each runs the same engine operation as the setup window, on the stored configuration; the
+// operation's own messages are printed as they come. 0 when done, 1 when refused.
+
+namespace {
+
+// The add window's type text of a KIND word of the command line.
+std::string TypeOfKind(const std::string& kind) {
+    if (kind == "temperature")
+        return kTypeTemperature;
+    if (kind == "humidity")
+        return kTypeHumidity;
+    if (kind == "combined")
+        return kTypeComboOffered;
+    if (kind == "proximity")
+        return kTypeProximity;
+    if (kind == "water")
+        return kTypeWater;
+    if (kind == "accelerometer")
+        return kTypeAccelerometer;
+    if (kind == "distance")
+        return kTypeDistance;
+    return {};
+}
+
+}  // namespace
+
 int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
+    if (!Load()) {
+        return 1;
+    }
+    bool done = false;
     switch (request.operation) {
         case ConfigureOperation::Scan:
-        case ConfigureOperation::Add:
-        case ConfigureOperation::AddFound:
+            for (const std::string& line : engine_.portScan.MakeComPortList2(request.allPorts)) {
+                out_ << line << "\n";
+            }
+            return 0;
+        case ConfigureOperation::Add: {
+            DeviceRequest add;
+            add.type = TypeOfKind(request.kind);
+            add.name = request.name;
+            add.port = request.comNumber;
+            add.startInBump = request.bump;
+            add.calibrateOnConnect = request.calibrate;
+            add.startInProx = request.proximityMode;
+            done = engine_.deviceSetup.AddDevice(add);
+            break;
+        }
+        case ConfigureOperation::AddFound: {
+            const std::vector<std::string> found =
+                engine_.portScan.MakeComPortList2(request.allPorts);
+            for (const std::string& line : found) {
+                out_ << line << "\n";
+            }
+            done = engine_.portScan.AddSelectedToSetup(found);
+            if (!done) {
+                out_ << "No sensor was added.\n";
+            }
+            break;
+        }
         case ConfigureOperation::Rename:
+            done = engine_.deviceSetup.RenameDevice(request.setupIndex, request.name);
+            break;
         case ConfigureOperation::Move:
+            done = engine_.deviceSetup.MoveDevice(request.setupIndex, request.comNumber);
+            break;
         case ConfigureOperation::Remove:
+            done = engine_.deviceSetup.DeleteDevice(request.setupIndex);
+            break;
         case ConfigureOperation::Set:
-            out_ << ConfigureOptionName(request.operation) << ": not available yet\n";
-            return 1;
+            // Each value through the window's own rules, in the order given; the first one
+            // refused stops the rest, and what was accepted before it stays saved.
+            done = true;
+            for (const auto& [key, value] : request.settings) {
+                if (!engine_.setupPreferences.SetPreference(key, value)) {
+                    done = false;
+                    break;
+                }
+                out_ << key << "=" << value << ": set\n";
+            }
+            break;
         case ConfigureOperation::None:
         case ConfigureOperation::List:
         case ConfigureOperation::ImportSettings:
             break;
     }
-    return 1;
+    return done ? 0 : 1;
 }
 
 bool ConfigureCommand::Load() {

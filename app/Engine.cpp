@@ -40,8 +40,7 @@ Engine::Engine(EngineServices s)
                                 [this](const std::string& code, const std::string& value) {
                                     config.AddJournalEntry(code, value);
                                 },
-                                [this](int n) { deviceSetup.DeleteDevice(n); },
-                                &alerts}),
+                                [this](int n) { deviceSetup.DeleteDevice(n); }, &alerts}),
       lineState(LineStateSensors::Services{s.loop, s.clock, s.dialogs, model, view, prefs, link,
                                            evaluator, proximity, readings}),
       streaming(StreamingSensors::Services{s.loop, s.clock, s.dialogs, s.journal, model, view,
@@ -52,8 +51,8 @@ Engine::Engine(EngineServices s)
       setupPreferences(SetupPreferences::Services{prefs, view, s.dialogs, s.settings, config, model,
                                                   link, lineState, logFiles, proximity,
                                                   [this] { return startup.Loading(); }}),
-      deviceSetup(DeviceSetup::Services{model, view, s.dialogs, s.journal, s.settings, config, prefs,
-                                        link, proximity}),
+      deviceSetup(DeviceSetup::Services{model, view, s.dialogs, s.journal, s.settings, config,
+                                        prefs, link, proximity}),
       portScan(PortScan::Services{s.loop, s.dialogs, s.journal, s.ports, s.settings, model, view,
                                   deviceSetup,
                                   s.serialDevices ? *s.serialDevices : noSerialDevices}) {

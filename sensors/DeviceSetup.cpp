@@ -401,9 +401,16 @@ void DeviceSetup::ShowAdded(int n, int partner) {
     DeviceRecord& lead = *s_.model.Entry(n);
     if (!IsCamera(lead.kind)) {
         // A new sensor lists its readings on its tab and in its log file from the first
-        // connection; the stored switches stay "0" until the setup window saves them.
-        lead.tabLogging = true;
-        lead.fileLogging = true;
+        // connection: its two logging boxes are ticked, and a ticked box saves itself.
+        for (int index : {n, partner}) {
+            if (DeviceRecord* record = index != 0 ? s_.model.Entry(index) : nullptr) {
+                record->tabLogging = true;
+                record->fileLogging = true;
+                s_.settings.SaveSetting(DeviceModel::DeviceSection(index), "TabLogging", "1");
+                s_.settings.SaveSetting(DeviceModel::DeviceSection(index), "FileLogging", "1");
+                s_.config.SaveDeviceINI(index);
+            }
+        }
     }
     s_.link.ShowOnTab(n);
     for (int index : {n, partner}) {

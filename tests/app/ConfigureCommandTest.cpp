@@ -152,4 +152,45 @@ TEST(ConfigureCommandTest, AnImportThatCannotBeDoneIsRefusedAndStoresNothing) {
     EXPECT_FALSE(QFile::exists(settings));
 }
 
+// A service user sets up a machine from a shell: finds the sensors, adds them, changes the unit,
+// removes one; each step is stored where the next one and the program find it.
+TEST(ConfigureCommandTest, SensorsAreFoundAddedConvertedAndRemovedFromTheShell) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config");
+    const QString scenario = WriteFile(dir, "room.scenario",
+                                       "sensor COM3 temperature value=72.5\n"
+                                       "sensor COM17 combined temperature=68 humidity=40\n");
+    const QStringList sim = {"--simulate", scenario, "--config-dir", config};
+
+    const RunResult scan = RunManager(sim + QStringList{"--scan", "--all-ports"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.out << scan.err;
+    EXPECT_TRUE(Has(scan.out, "\nCOM3: Vigiltron/T")) << scan.out;
+    EXPECT_TRUE(Has(scan.out, "\n(COM17): Vigiltron/H")) << scan.out;
+
+    const RunResult added = RunManager(sim + QStringList{"--add-found", "--all-ports"});
+    ASSERT_EQ(added.exitCode, 0) << added.out << added.err;
+    const RunResult list = RunManager({"--config-dir", config, "--list"});
+    EXPECT_TRUE(Has(list.out, "1: temperature \"TempSensor000\", COM3")) << list.out;
+    EXPECT_TRUE(Has(list.out, "2: combined (humidity half)")) << list.out;
+    EXPECT_TRUE(Has(list.out, "3: combined (temperature half)")) << list.out;
+    QFile ini(config + "/vigiltron.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("TotalDevices=3"));
+
+    const RunResult celsius = RunManager({"--config-dir", config, "--set", "ForC=C"});
+    EXPECT_EQ(celsius.exitCode, 0) << celsius.out;
+    const RunResult converted = RunManager({"--config-dir", config, "--list"});
+    EXPECT_TRUE(Has(converted.out, "\nTempMax=26.7\n")) << converted.out;
+    EXPECT_TRUE(Has(converted.out, "\nTempMin=4.4\n")) << converted.out;
+    const RunResult zero = RunManager({"--config-dir", config, "--set", "ReadingInterval=0"});
+    EXPECT_EQ(zero.exitCode, 1);
+    EXPECT_TRUE(Has(zero.out, "Reading Interval cannot be 0!")) << zero.out;
+
+    const RunResult removed = RunManager({"--config-dir", config, "--remove", "2"});
+    EXPECT_EQ(removed.exitCode, 0) << removed.out;
+    const RunResult after = RunManager({"--config-dir", config, "--list"});
+    EXPECT_TRUE(Has(after.out, "1: temperature")) << after.out;
+    EXPECT_FALSE(Has(after.out, "combined")) << after.out;
+}
+
 }  // namespace

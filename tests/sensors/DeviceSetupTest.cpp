@@ -189,7 +189,9 @@ TEST_F(DeviceSetupTest, AddWindowFillsDefaultsAndStoresTheOptions) {
     }
     EXPECT_EQ(Tree(1, "StartInProx"), "0");
     EXPECT_EQ(Tree(1, "Port"), "8");
-    EXPECT_EQ(Tree(1, "TabLogging"), "0");
+    // The new entry's logging boxes are ticked, and ticking saves them.
+    EXPECT_EQ(Tree(1, "TabLogging"), "1");
+    EXPECT_EQ(File("Device Setup\\1", "FileLogging"), "1");
     EXPECT_EQ(settings.GetSetting("Program Setup", "chkEmailAlert8"), "1");
     EXPECT_TRUE(prefs.chkEmailAlert[8]);
     EXPECT_TRUE(view.Slot(Tab::Accelerometer, 1).visible);

@@ -146,7 +146,7 @@ TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
         EXPECT_EQ(Tree(n, "DeviceName"), "ComboSensor002") << n;
         EXPECT_EQ(Tree(n, "Port"), "17") << n;
         EXPECT_EQ(Tree(n, "SubIndex"), "21") << n;  // Temperature slot 2, Humidity slot 1
-        EXPECT_EQ(Tree(n, "FileLogging"), "0") << n;
+        EXPECT_EQ(Tree(n, "FileLogging"), "1") << n;
         EXPECT_EQ(File(n, "Port"), "17") << n;
         EXPECT_EQ(File(n, "SubIndex"), "21") << n;
     }
