@@ -61,6 +61,8 @@ Engine::Engine(EngineServices s)
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };
     link.AttachEventSensors(lineState, streaming);
+    // A first run's "auto detect and set up your devices now?" runs the port scan.
+    startup.startDeviceScan = [this] { portScan.MakeComPortList2(); };
     logFiles.sensorTimer = [this](int n, DeviceKind kind) { return link.ReadingTimer(n, kind); };
     logFiles.portOpen = [this](int n) { return link.IsPortOpen(n); };
     logFiles.openDirectory = [this](const std::string& directory) {
@@ -68,6 +70,13 @@ Engine::Engine(EngineServices s)
         services.system.OpenWithAssociation(directory, error);
     };
     ApplyPreferences();
+}
+
+void Engine::LoadSetupWindow() {
+    setupPreferences.Load();
+    if (view.setupFirstRun && startup.AutoDetectRequested()) {
+        portScan.GetBySerial();
+    }
 }
 
 void Engine::ApplyPreferences() {

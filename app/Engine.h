@@ -61,6 +61,9 @@ public:
 
     // Copies the preferences into the parts that keep their own working copy.
     void ApplyPreferences();
+    // The setup window is ready after start-up: its pages show the preferences, and on a first
+    // run with "/autodetect" the serial-number lookup starts.
+    void LoadSetupWindow();
 
     EngineServices services;
     ViewModel view;

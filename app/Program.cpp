@@ -342,7 +342,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     // Start-up runs once the loop is running, as the main window's load does.
     loop->Post([&engine, &cmd] {
         engine.startup.Run(SwitchesOf(cmd));
-        engine.setupPreferences.Load();
+        engine.LoadSetupWindow();
     });
 
     int exitCode = 0;
