@@ -2,28 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "sensors/SensorRig.h"
+
 #include <filesystem>
 #include <memory>
 
-#include "alerts/AlertDispatcher.h"
-#include "alerts/ProximityActions.h"
-#include "alerts/ThresholdEvaluator.h"
-#include "alerts/UnconfiguredTransports.h"
-#include "config/ConfigStore.h"
-#include "config/MachineSettings.h"
-#include "config/MemorySettingsTree.h"
-#include "config/MemoryTextFileStore.h"
-#include "config/Preferences.h"
 #include "config/ProfileFile.h"
-#include "core/DeviceModel.h"
-#include "reporting/LogFiles.h"
-#include "sensors/ReadingPipeline.h"
-#include "sensors/SensorLink.h"
-#include "sim/RecordingSystemActions.h"
-#include "sim/ScriptedDialogs.h"
-#include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
@@ -32,20 +17,8 @@ namespace fs = std::filesystem;
 
 // The engine parts the setup works with, wired as the program wires them: the link's refusal of
 // a wrongly typed sensor deletes through DeviceSetup::DeleteDevice.
-class DeviceSetupTest : public ::testing::Test {
+class DeviceSetupTest : public ::testing::Test, protected SensorRig {
 protected:
-    DeviceSetupTest() {
-        logDir = fs::temp_directory_path() /
-                 ("vigiltron-setup-" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(logDir);
-        fs::create_directories(logDir);
-        prefs.logdir = logDir.string();
-        logFiles.defaultLogDirectory = logDir.string();
-        link.ApplyReadingInterval();
-    }
-    ~DeviceSetupTest() override { fs::remove_all(logDir); }
-
     DeviceRequest Sensor(const char* type, int port, const std::string& name) {
         DeviceRequest request;
         request.type = type;
@@ -65,50 +38,6 @@ protected:
         return settings.GetSetting("Program Setup", "TotalDevices", "<none>") + "/" +
                File("Device Setup", "TotalDevices");
     }
-
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 16, 5, 9, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    FixedMachineSettings machine;
-    MemoryTextFileStore files;
-    DeviceModel model{dialogs, settings};
-    ViewModel view;
-    Preferences prefs = Preferences::Defaults("/unused");
-    ConfigStore config{settings, machine, files, dialogs, clock, model, "/app", "/cfg"};
-    SilentSoundPlayer sound;
-    UnconfiguredMailTransport systemMail;
-    UnconfiguredSmtpMailer smtp;
-    UnconfiguredPager pager;
-    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
-                                                     view,
-                                                     model,
-                                                     dialogs,
-                                                     journal,
-                                                     clock,
-                                                     settings,
-                                                     sound,
-                                                     systemMail,
-                                                     smtp,
-                                                     pager,
-                                                     {},
-                                                     {}}};
-    ThresholdEvaluator evaluator{
-        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
-    fs::path logDir;
-    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
-    RecordingSystemActions system;
-    ProximityActions actions{
-        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
-    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
-                                                       evaluator, actions, logFiles}};
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
-                                         readings, logFiles, nullptr,
-                                         [this](int n) { setup.DeleteDevice(n); }}};
-    DeviceSetup setup{DeviceSetup::Services{model, view, dialogs, journal, settings, config, prefs,
-                                            link, actions}};
 };
 
 TEST_F(DeviceSetupTest, RefusedAdditionsTellWhyAndStoreNothing) {
@@ -117,7 +46,7 @@ TEST_F(DeviceSetupTest, RefusedAdditionsTellWhyAndStoreNothing) {
                            kTypeProximity, kTypeWater,     kTypeWater,
                            kTypeWater,     kTypeWater,     kTypeDistance};
     for (int i = 0; i < 9; ++i) {
-        ASSERT_TRUE(setup.AddDevice(Sensor(types[i], i + 1, "S" + std::to_string(i + 1))))
+        ASSERT_TRUE(deviceSetup.AddDevice(Sensor(types[i], i + 1, "S" + std::to_string(i + 1))))
             << ::testing::PrintToString(dialogs.Messages());
     }
     ASSERT_EQ(Counts(), "9/9");
@@ -125,14 +54,14 @@ TEST_F(DeviceSetupTest, RefusedAdditionsTellWhyAndStoreNothing) {
     const std::string before = files.Contents("/cfg/vigiltron.ini");
 
     // Only entry 10 is free: a combined sensor would need an eleventh.
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeComboOffered, 12, "Combo")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeComboOffered, 12, "Combo")));
     // A blank name, a port another entry uses, a port that cannot exist.
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeTemperature, 12, "   ")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 12, "   ")));
     EXPECT_TRUE(view.deviceSetup.nameBoxFocused);
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeTemperature, 3, "T")));
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeTemperature, 0, "T")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 3, "T")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 0, "T")));
     // A full tab says so itself.
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeWater, 12, "W")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeWater, 12, "W")));
     EXPECT_EQ(dialogs.Messages(),
               (std::vector<std::string>{
                   "There must be two consecutive slots open to add this sensor.",
@@ -145,9 +74,9 @@ TEST_F(DeviceSetupTest, RefusedAdditionsTellWhyAndStoreNothing) {
     EXPECT_EQ(Counts(), "9/9");
 
     // The last entry takes a single sensor; after that nothing more fits.
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeTemperature, 12, "Last")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 12, "Last")));
     dialogs.Clear();
-    EXPECT_FALSE(setup.AddDevice(Sensor(kTypeHumidity, 13, "H")));
+    EXPECT_FALSE(deviceSetup.AddDevice(Sensor(kTypeHumidity, 13, "H")));
     EXPECT_EQ(dialogs.Messages(),
               (std::vector<std::string>{"All ten device entries are in use. Please delete a "
                                         "device before adding another."}));
@@ -156,31 +85,31 @@ TEST_F(DeviceSetupTest, RefusedAdditionsTellWhyAndStoreNothing) {
 
 TEST_F(DeviceSetupTest, AddWindowFillsDefaultsAndStoresTheOptions) {
     dialogs.QueueYesNo(true);
-    EXPECT_TRUE(setup.OpenAddWindow(false));
+    EXPECT_TRUE(deviceSetup.OpenAddWindow(false));
     ASSERT_EQ(dialogs.History().size(), 1u);
     EXPECT_EQ(dialogs.History()[0].text,
               "Do you want to auto-detect your Vigiltron devices?\n  (VigiltronV camera devices "
               "cannot be detected.)");
     EXPECT_EQ(dialogs.History()[0].title, "Vigiltron Device Detection");
-    EXPECT_FALSE(setup.OpenAddWindow(true));  // start-up does not ask
+    EXPECT_FALSE(deviceSetup.OpenAddWindow(true));  // start-up does not ask
     EXPECT_EQ(dialogs.History().size(), 1u);
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalCameras"), "1");
     DeviceSetupView& v = view.deviceSetup;
     EXPECT_EQ(v.typeList.front(), "Vigiltron/A (2-Axis Accelerometer)");
     EXPECT_EQ(v.typeList.back(), "Vigiltron/V2 (Single camera only)");
     EXPECT_EQ(v.selectedType, "<drop down to select>");
-    EXPECT_FALSE(setup.AddFromWindow());  // nothing chosen: nothing happens
+    EXPECT_FALSE(deviceSetup.AddFromWindow());  // nothing chosen: nothing happens
 
-    EXPECT_TRUE(setup.SelectType("Vigiltron Combo Sensor (Temp. & Humidity)"));
+    EXPECT_TRUE(deviceSetup.SelectType("Vigiltron Combo Sensor (Temp. & Humidity)"));
     EXPECT_EQ(v.nameBox, "Vigiltron/TH01");
     EXPECT_TRUE(v.comPortVisible);
-    EXPECT_TRUE(setup.SelectType("Vigiltron/A (2-Axis Accelerometer)"));
+    EXPECT_TRUE(deviceSetup.SelectType("Vigiltron/A (2-Axis Accelerometer)"));
     EXPECT_EQ(v.nameBox, "Vigiltron/A01");
     EXPECT_TRUE(v.bumpOptionsVisible);
     v.startInBump = true;
     v.calibrateOnConnect = true;
     v.comPort = 8;
-    ASSERT_TRUE(setup.AddFromWindow());
+    ASSERT_TRUE(deviceSetup.AddFromWindow());
     EXPECT_FALSE(v.addWindowVisible);
     EXPECT_EQ(v.nameBox, "");
     for (const char* key : {"StartInBump", "CalibrateOnConnect"}) {
@@ -204,34 +133,34 @@ TEST_F(DeviceSetupTest, AddWindowFillsDefaultsAndStoresTheOptions) {
     EXPECT_FALSE(ports.IsBusy(8));
 
     // Cameras need a capture device; only one V2 camera may exist.
-    EXPECT_TRUE(setup.SelectType("Vigiltron/V2 (Single camera only)"));
+    EXPECT_TRUE(deviceSetup.SelectType("Vigiltron/V2 (Single camera only)"));
     EXPECT_EQ(v.nameBox, "Vigiltron/V2 002");
     dialogs.Clear();
-    EXPECT_FALSE(setup.AddFromWindow());
+    EXPECT_FALSE(deviceSetup.AddFromWindow());
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"No Vigiltron/V camera drivers found for this camera."});
     v.cameraDrivers = {"Synthetic camera"};
     v.selectedDriver = 0;
-    ASSERT_TRUE(setup.AddFromWindow());
+    ASSERT_TRUE(deviceSetup.AddFromWindow());
     EXPECT_EQ(Tree(2, "DriverName"), "Synthetic camera");
     EXPECT_EQ(Tree(2, "CamDriverIndex"), "0");
     EXPECT_EQ(Tree(2, "Port"), "<none>");
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalCameras"), "1");
     EXPECT_EQ(Counts(), "2/2");
     dialogs.Clear();
-    EXPECT_FALSE(setup.SelectType("Vigiltron/V2 (Single camera only)"));
+    EXPECT_FALSE(deviceSetup.SelectType("Vigiltron/V2 (Single camera only)"));
     EXPECT_EQ(v.selectedType, "<drop down to select>");
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Only one Vigiltron/V2 camera can be used at this time."});
 
-    ASSERT_TRUE(setup.DeleteDevice(2));
+    ASSERT_TRUE(deviceSetup.DeleteDevice(2));
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalCameras"), "0");
     EXPECT_EQ(Counts(), "1/1");
 }
 
 TEST_F(DeviceSetupTest, DeletingFreesTheSlotsAtOnceAndKeepsLaterRecordsLoadable) {
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeTemperature, 3, "Cellar")));
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeComboOffered, 17, "Attic")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 3, "Cellar")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeComboOffered, 17, "Attic")));
     ASSERT_EQ(Counts(), "3/3");
     ports.Attach(17, std::make_shared<SimulatedSensor>(loop, SensorKind::Combined));
 
@@ -239,7 +168,7 @@ TEST_F(DeviceSetupTest, DeletingFreesTheSlotsAtOnceAndKeepsLaterRecordsLoadable)
     link.cmdConnectSensor_Click(2);
     ASSERT_TRUE(model.Entry(2)->IsConnected()) << ::testing::PrintToString(dialogs.Messages());
     dialogs.Clear();
-    EXPECT_FALSE(setup.DeleteDevice(2));
+    EXPECT_FALSE(deviceSetup.DeleteDevice(2));
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Please disconnect Attic before deleting it."});
     EXPECT_EQ(Tree(2, "DeviceType"), "Combo Sensor (Humidity)");
@@ -247,7 +176,7 @@ TEST_F(DeviceSetupTest, DeletingFreesTheSlotsAtOnceAndKeepsLaterRecordsLoadable)
     ASSERT_FALSE(model.Entry(2)->IsConnected());
 
     // Either half names the combined sensor.
-    ASSERT_TRUE(setup.DeleteDevice(3));
+    ASSERT_TRUE(deviceSetup.DeleteDevice(3));
     for (int n : {2, 3}) {
         EXPECT_EQ(Tree(n, "DeviceType"), "<none>") << n;
         EXPECT_TRUE(model.IsFree(n)) << n;
@@ -267,12 +196,12 @@ TEST_F(DeviceSetupTest, DeletingFreesTheSlotsAtOnceAndKeepsLaterRecordsLoadable)
     // A proximity sensor fills the gap, a water sensor follows; deleting the proximity sensor
     // leaves a gap before the water sensor, which must still load at the next start.
     prefs.DelayEventAway = "5";
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeProximity, 5, "Door")));
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeWater, 6, "Basement")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeProximity, 5, "Door")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeWater, 6, "Basement")));
     EXPECT_EQ(model.Entry(2)->deviceName, "Door");
-    ASSERT_TRUE(setup.DeleteDevice(2));
+    ASSERT_TRUE(deviceSetup.DeleteDevice(2));
     EXPECT_TRUE(view.TabAt(Tab::Proximity).emptyNoticeVisible);
-    EXPECT_EQ(settings.GetSetting("Program Setup", "DelayEventAway"), "0");  // actions reset
+    EXPECT_EQ(settings.GetSetting("Program Setup", "DelayEventAway"), "0");  // proximity reset
     EXPECT_EQ(Counts(), "3/3");
     ASSERT_TRUE(config.LoadDeviceRegistry());
     EXPECT_EQ(model.Entry(3)->deviceName, "Basement");
@@ -280,12 +209,12 @@ TEST_F(DeviceSetupTest, DeletingFreesTheSlotsAtOnceAndKeepsLaterRecordsLoadable)
     EXPECT_TRUE(model.IsFree(2));
 
     dialogs.Clear();
-    EXPECT_FALSE(setup.DeleteDevice(2));
+    EXPECT_FALSE(deviceSetup.DeleteDevice(2));
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"There is no device at setup index 2."});
 }
 
 TEST_F(DeviceSetupTest, SensorOfTheWrongKindAtConnectionIsDeletedFromEverywhere) {
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeHumidity, 6, "Lab")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeHumidity, 6, "Lab")));
     ports.Attach(6, std::make_shared<SimulatedSensor>(loop, SensorKind::Temperature));
     link.cmdConnectSensor_Click(1);
     EXPECT_TRUE(dialogs.Saw("Warning: Device appears to be a Vigiltron/T v2.1"));
@@ -300,11 +229,11 @@ TEST_F(DeviceSetupTest, SensorOfTheWrongKindAtConnectionIsDeletedFromEverywhere)
 }
 
 TEST_F(DeviceSetupTest, RenameAndMoveUpdateBothStoresAndTheView) {
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeComboOffered, 4, "Attic")));
-    ASSERT_TRUE(setup.AddDevice(Sensor(kTypeTemperature, 5, "Cellar")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeComboOffered, 4, "Attic")));
+    ASSERT_TRUE(deviceSetup.AddDevice(Sensor(kTypeTemperature, 5, "Cellar")));
 
     dialogs.QueueText(std::string("  Greenhouse "));
-    ASSERT_TRUE(setup.RenameDevice(2));
+    ASSERT_TRUE(deviceSetup.RenameDevice(2));
     EXPECT_EQ(dialogs.History().back().text, "Please enter a new device name");
     for (int n : {1, 2}) {
         EXPECT_EQ(Tree(n, "DeviceName"), "Greenhouse") << n;
@@ -314,25 +243,25 @@ TEST_F(DeviceSetupTest, RenameAndMoveUpdateBothStoresAndTheView) {
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).caption, "Greenhouse");
     EXPECT_EQ(view.Slot(Tab::Humidity, 1).caption, "Greenhouse");
     dialogs.Clear();
-    EXPECT_FALSE(setup.RenameDevice(3, ""));
+    EXPECT_FALSE(deviceSetup.RenameDevice(3, ""));
     EXPECT_EQ(Tree(3, "DeviceName"), "Cellar");
 
-    EXPECT_FALSE(setup.MoveDevice(2, 5));
-    ASSERT_TRUE(setup.MoveDevice(2, 7));
+    EXPECT_FALSE(deviceSetup.MoveDevice(2, 5));
+    ASSERT_TRUE(deviceSetup.MoveDevice(2, 7));
     for (int n : {1, 2}) {
         EXPECT_EQ(Tree(n, "Port"), "7") << n;
         EXPECT_EQ(File("Device Setup\\" + std::to_string(n), "Port"), "7") << n;
         EXPECT_EQ(model.Entry(n)->port, 7) << n;
     }
     EXPECT_EQ(view.deviceSetup.entries[1].port, "7");
-    EXPECT_TRUE(setup.MoveDevice(3, 4));  // the port the combined sensor left is free again
+    EXPECT_TRUE(deviceSetup.MoveDevice(3, 4));  // the port the combined sensor left is free again
     EXPECT_EQ(dialogs.Messages(), (std::vector<std::string>{"Device name cannot be blank",
                                                             "COM5 is already used by Cellar."}));
 
     // The COM box: sensors and the lead half only.
-    setup.ToggleComBox(2);
+    deviceSetup.ToggleComBox(2);
     EXPECT_FALSE(view.deviceSetup.entries[2].comBoxVisible);
-    setup.ToggleComBox(1);
+    deviceSetup.ToggleComBox(1);
     EXPECT_TRUE(view.deviceSetup.entries[1].comBoxVisible);
 }
 

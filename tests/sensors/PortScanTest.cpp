@@ -2,31 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "sensors/SensorRig.h"
+
 #include <filesystem>
 #include <memory>
 
-#include "alerts/AlertDispatcher.h"
-#include "alerts/ProximityActions.h"
-#include "alerts/ThresholdEvaluator.h"
-#include "alerts/UnconfiguredTransports.h"
-#include "config/ConfigStore.h"
-#include "config/MachineSettings.h"
-#include "config/MemorySettingsTree.h"
-#include "config/MemoryTextFileStore.h"
-#include "config/Preferences.h"
 #include "config/ProfileFile.h"
-#include "core/DeviceModel.h"
-#include "reporting/LogFiles.h"
-#include "sensors/DeviceSetup.h"
-#include "sensors/ReadingPipeline.h"
-#include "sensors/SensorLink.h"
-#include "sim/MemorySerialDeviceDirectory.h"
-#include "sim/RecordingSystemActions.h"
-#include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedDevice.h"
-#include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
@@ -40,10 +23,8 @@ protected:
     void OnBytes(std::string_view) override {}
 };
 
-class PortScanTest : public ::testing::Test {
+class PortScanTest : public ::testing::Test, protected SensorRig {
 protected:
-    PortScanTest() { link.ApplyReadingInterval(); }
-
     std::shared_ptr<SimulatedSensor> Attach(int com, SensorKind kind) {
         auto sensor = std::make_shared<SimulatedSensor>(loop, kind);
         ports.Attach(com, sensor);
@@ -57,52 +38,6 @@ protected:
             .Find(n == 0 ? "Device Setup" : "Device Setup\\" + std::to_string(n), key)
             .value_or("<none>");
     }
-
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 16, 5, 9, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    FixedMachineSettings machine;
-    MemoryTextFileStore files;
-    DeviceModel model{dialogs, settings};
-    ViewModel view;
-    Preferences prefs = Preferences::Defaults("/unused");
-    ConfigStore config{settings, machine, files, dialogs, clock, model, "/app", "/cfg"};
-    SilentSoundPlayer sound;
-    UnconfiguredMailTransport systemMail;
-    UnconfiguredSmtpMailer smtp;
-    UnconfiguredPager pager;
-    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
-                                                     view,
-                                                     model,
-                                                     dialogs,
-                                                     journal,
-                                                     clock,
-                                                     settings,
-                                                     sound,
-                                                     systemMail,
-                                                     smtp,
-                                                     pager,
-                                                     {},
-                                                     {}}};
-    ThresholdEvaluator evaluator{
-        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
-    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
-    RecordingSystemActions system;
-    ProximityActions actions{
-        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
-    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
-                                                       evaluator, actions, logFiles}};
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
-                                         readings, logFiles, nullptr,
-                                         [this](int n) { setup.DeleteDevice(n); }}};
-    DeviceSetup setup{DeviceSetup::Services{model, view, dialogs, journal, settings, config, prefs,
-                                            link, actions}};
-    MemorySerialDeviceDirectory byId;
-    PortScan scan{
-        PortScan::Services{loop, dialogs, journal, ports, settings, model, view, setup, byId}};
 };
 
 TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
@@ -117,13 +52,13 @@ TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
     ASSERT_TRUE(held->Open());
 
     // The first sixteen ports only: COM17 is beyond the range.
-    EXPECT_EQ(scan.MakeComPortList2(false),
+    EXPECT_EQ(portScan.MakeComPortList2(false),
               (std::vector<std::string>{"COM3: Vigiltron/T v2.1", "COM4: Vigiltron/W v2.1"}));
     EXPECT_EQ(temperature->CommandTexts(), std::vector<std::string>{"i"});
 
-    scan.SetScanAllPorts(true);
+    portScan.SetScanAllPorts(true);
     EXPECT_EQ(view.deviceSetup.scanRangeCaption, "(Com1 - Com255)");
-    const std::vector<std::string> lines = scan.MakeComPortList2();
+    const std::vector<std::string> lines = portScan.MakeComPortList2();
     ASSERT_EQ(lines, (std::vector<std::string>{"COM3: Vigiltron/T v2.1", "COM4: Vigiltron/W v2.1",
                                                "(COM17): Vigiltron/H v2.1"}));
     EXPECT_EQ(view.deviceSetup.scanLines, lines);
@@ -135,7 +70,7 @@ TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
     }
 
     // The user selects the temperature and combined sensors (and a line with a "?").
-    ASSERT_TRUE(scan.AddSelectedToSetup({lines[0], "COM9: Vigiltron/? v2", lines[2]}));
+    ASSERT_TRUE(portScan.AddSelectedToSetup({lines[0], "COM9: Vigiltron/? v2", lines[2]}));
     EXPECT_EQ(Tree(1, "DeviceType"), "Vigiltron/T (Temperature)");
     EXPECT_EQ(Tree(1, "DeviceName"), "TempSensor000");
     EXPECT_EQ(Tree(1, "Port"), "3");
@@ -171,7 +106,7 @@ TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
 
     // Adding the same sensor again is refused: one port, one entry.
     dialogs.Clear();
-    EXPECT_FALSE(scan.AddSelectedToSetup({lines[0]}));
+    EXPECT_FALSE(portScan.AddSelectedToSetup({lines[0]}));
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"COM3 is already used by TempSensor000."});
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices"), "3");
@@ -187,19 +122,19 @@ TEST_F(PortScanTest, FoundSensorsAreListedAndAddedToBothStores) {
 }
 
 TEST_F(PortScanTest, NothingAttachedListsOnlyTheNoticeInBoundedTime) {
-    EXPECT_FALSE(scan.COMAvailable(1));
+    EXPECT_FALSE(portScan.COMAvailable(1));
     const Milliseconds start = loop.Elapsed();
-    EXPECT_EQ(scan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
+    EXPECT_EQ(portScan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
     // Absent ports are refused at once: the whole range costs no waiting.
     EXPECT_EQ(loop.Elapsed() - start, Milliseconds(0));
-    EXPECT_FALSE(scan.AddSelectedToSetup(view.deviceSetup.scanLines));
+    EXPECT_FALSE(portScan.AddSelectedToSetup(view.deviceSetup.scanLines));
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalDevices", "<none>"), "<none>");
 
     // A silent port costs its bounded retries, no more, and is not listed.
     ports.Attach(200, std::make_shared<MuteDevice>(loop));
-    EXPECT_TRUE(scan.COMAvailable(200));
+    EXPECT_TRUE(portScan.COMAvailable(200));
     const Milliseconds before = loop.Elapsed();
-    EXPECT_EQ(scan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
+    EXPECT_EQ(portScan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
     EXPECT_LE(loop.Elapsed() - before, Milliseconds(10000));
     EXPECT_TRUE(dialogs.Messages().empty());
 }
@@ -207,8 +142,8 @@ TEST_F(PortScanTest, NothingAttachedListsOnlyTheNoticeInBoundedTime) {
 TEST_F(PortScanTest, IdentifyNamesWhatAnswers) {
     Attach(3, SensorKind::Distance);
     view.deviceSetup.comPort = 3;
-    EXPECT_EQ(scan.Identify(), "Vigiltron/D v2.1");
-    EXPECT_EQ(scan.Identify(9), "");
+    EXPECT_EQ(portScan.Identify(), "Vigiltron/D v2.1");
+    EXPECT_EQ(portScan.Identify(9), "");
     EXPECT_EQ(dialogs.Messages(),
               (std::vector<std::string>{"Device on COM 3 is a Vigiltron/D v2.1",
                                         "< No Vigiltron sensor detected on COM9 >"}));
@@ -220,7 +155,7 @@ TEST_F(PortScanTest, SerialNumberLookupMapsTheSensorAndAddsIt) {
     sump.type = kTypeWater;
     sump.name = "Sump";
     sump.port = 1;
-    ASSERT_TRUE(setup.AddDevice(sump));
+    ASSERT_TRUE(deviceSetup.AddDevice(sump));
     settings.SaveSetting("Port Map", "COM2", "/dev/ttyUSB7");
     byId.Add("usb-FTDI_FT232R_USB_UART_A1B2C3D-if00-port0");
     byId.Add("usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
@@ -232,7 +167,7 @@ TEST_F(PortScanTest, SerialNumberLookupMapsTheSensorAndAddsIt) {
         dialogs.QueueText(std::string(answer));
     }
     view.mainWindowHidden = true;
-    scan.GetBySerial();
+    portScan.GetBySerial();
 
     const std::string path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
     EXPECT_EQ(settings.GetSetting("Port Map", "COM3"), path);
@@ -256,8 +191,8 @@ TEST_F(PortScanTest, SerialNumberLookupMapsTheSensorAndAddsIt) {
     EXPECT_FALSE(view.mainWindowHidden);
 
     // A second lookup of the same serial keeps its COM number.
-    EXPECT_EQ(scan.FindComFromSerial("A1B2C3"), 3);
-    EXPECT_EQ(scan.FindComFromSerial("B2C3"), std::nullopt);
+    EXPECT_EQ(portScan.FindComFromSerial("A1B2C3"), 3);
+    EXPECT_EQ(portScan.FindComFromSerial("B2C3"), std::nullopt);
 }
 
 }  // namespace

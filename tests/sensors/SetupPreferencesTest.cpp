@@ -2,28 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "sensors/SensorRig.h"
+
 #include <filesystem>
 #include <memory>
 
-#include "alerts/AlertDispatcher.h"
-#include "alerts/ThresholdEvaluator.h"
-#include "alerts/UnconfiguredTransports.h"
-#include "config/ConfigStore.h"
-#include "config/MachineSettings.h"
-#include "config/MemorySettingsTree.h"
-#include "config/MemoryTextFileStore.h"
-#include "config/Preferences.h"
-#include "core/DeviceModel.h"
-#include "reporting/LogFiles.h"
 #include "reporting/StdLogFileSystem.h"
-#include "sensors/LineStateSensors.h"
-#include "sensors/ReadingPipeline.h"
-#include "sensors/SensorLink.h"
-#include "sim/RecordingSystemActions.h"
-#include "sim/ScriptedDialogs.h"
-#include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
@@ -70,21 +55,16 @@ private:
     StdLogFileSystem real;
 };
 
-class SetupPreferencesTest : public ::testing::Test {
+// The counting file system must exist before the rig's log files use it.
+struct CountingFilesHolder {
+    CountingFiles logSystem;
+};
+
+class SetupPreferencesTest : public ::testing::Test,
+                             protected CountingFilesHolder,
+                             protected SensorRig {
 protected:
-    SetupPreferencesTest() {
-        logDir = fs::temp_directory_path() /
-                 ("vigiltron-setup-" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(logDir);
-        fs::create_directories(logDir);
-        prefs.logdir = logDir.string();
-        logFiles.defaultLogDirectory = logDir.string();
-        link.AttachEventSensors(lineState, lineState);
-        link.ApplyReadingInterval();
-    }
-    ~SetupPreferencesTest() override { fs::remove_all(logDir); }
+    SetupPreferencesTest() : SensorRig(&logSystem) {}
 
     std::shared_ptr<SimulatedSensor> AddDevice(int n, const char* type, SensorKind simKind,
                                                int com) {
@@ -113,55 +93,6 @@ protected:
         reading.unit = "F";
         return reading;
     }
-
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 16, 5, 9, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    FixedMachineSettings machine;
-    MemoryTextFileStore files;
-    DeviceModel model{dialogs, settings};
-    ViewModel view;
-    Preferences prefs = Preferences::Defaults("/unused");
-    SilentSoundPlayer sound;
-    UnconfiguredMailTransport systemMail;
-    UnconfiguredSmtpMailer smtp;
-    UnconfiguredPager pager;
-    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
-                                                     view,
-                                                     model,
-                                                     dialogs,
-                                                     journal,
-                                                     clock,
-                                                     settings,
-                                                     sound,
-                                                     systemMail,
-                                                     smtp,
-                                                     pager,
-                                                     {},
-                                                     {}}};
-    ThresholdEvaluator evaluator{
-        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
-    fs::path logDir;
-    CountingFiles logSystem;
-    LogFiles logFiles{
-        LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs, &logSystem}};
-    ConfigStore config{settings, machine, files, dialogs, clock, model, "/app", "/cfg"};
-    RecordingSystemActions system;
-    ProximityActions proximity{
-        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
-    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
-                                                       evaluator, proximity, logFiles}};
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
-                                         readings, logFiles, nullptr, [](int) {}}};
-    LineStateSensors lineState{LineStateSensors::Services{loop, clock, dialogs, model, view, prefs,
-                                                          link, evaluator, proximity, readings}};
-    bool loading = false;
-    SetupPreferences setup{SetupPreferences::Services{prefs, view, dialogs, settings, config, model,
-                                                      link, lineState, logFiles, proximity,
-                                                      [this] { return loading; }}};
 };
 
 TEST_F(SetupPreferencesTest, SetAppliesBothIntervalsToTheRunningTimers) {
@@ -172,9 +103,9 @@ TEST_F(SetupPreferencesTest, SetAppliesBothIntervalsToTheRunningTimers) {
 
     // 10 seconds poll every 8500 ms, at once for the running timer; the water polls take the
     // binary interval.
-    EXPECT_TRUE(setup.SetPreference("MinOrSecs", "Sec"));
-    EXPECT_TRUE(setup.SetPreference("BinaryInterval", "250"));
-    EXPECT_TRUE(setup.SetPreference("ReadingInterval", "010"));
+    EXPECT_TRUE(setupPreferences.SetPreference("MinOrSecs", "Sec"));
+    EXPECT_TRUE(setupPreferences.SetPreference("BinaryInterval", "250"));
+    EXPECT_TRUE(setupPreferences.SetPreference("ReadingInterval", "010"));
     EXPECT_EQ(prefs.ReadingInterval, "10");  // written back in plain form
     for (int n = 1; n <= 10; ++n) {
         EXPECT_EQ(link.PollingTimer(n)->Interval(), Milliseconds(8500)) << n;
@@ -194,29 +125,29 @@ TEST_F(SetupPreferencesTest, SetAppliesBothIntervalsToTheRunningTimers) {
     EXPECT_EQ(view.setupPreferences.sliderValue, 10);
 
     // A non-numeric binary interval stops "Set" before anything changes.
-    setup.ChangeText("BinaryInterval", "fast");
+    setupPreferences.ChangeText("BinaryInterval", "fast");
     EXPECT_TRUE(view.setupPreferences.setEnabled);
-    EXPECT_FALSE(setup.cmdSet_Click());
+    EXPECT_FALSE(setupPreferences.cmdSet_Click());
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"This interval must be an integer"});
     EXPECT_EQ(view.setupPreferences.focus, Focus::BinaryInterval);
     EXPECT_EQ(lineState.WaterTimer(4)->Interval(), Milliseconds(250));
     EXPECT_EQ(Stored("BinaryInterval"), "250");
     // From the command line the old value stays.
-    EXPECT_FALSE(setup.SetPreference("BinaryInterval", "-"));
+    EXPECT_FALSE(setupPreferences.SetPreference("BinaryInterval", "-"));
     EXPECT_EQ(prefs.BinaryInterval, "fast");
-    setup.ChangeText("BinaryInterval", "300");
+    setupPreferences.ChangeText("BinaryInterval", "300");
 
     // An interval no timer can keep puts "30" and "500" back; a blank one gives 30 minutes.
     dialogs.Clear();
-    EXPECT_FALSE(setup.SetPreference("ReadingInterval", "100"));
+    EXPECT_FALSE(setupPreferences.SetPreference("ReadingInterval", "100"));
     EXPECT_EQ(prefs.ReadingInterval, "30");
     EXPECT_EQ(prefs.BinaryInterval, "500");
     EXPECT_EQ(link.PollingTimer(1)->Interval(), Milliseconds(25500));
     EXPECT_EQ(lineState.WaterTimer(1)->Interval(), Milliseconds(500));
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Invalid value for ReadingInterval: \"100\""});
-    setup.ChangeText("ReadingInterval", " ");
-    EXPECT_TRUE(setup.cmdSet_Click());
+    setupPreferences.ChangeText("ReadingInterval", " ");
+    EXPECT_TRUE(setupPreferences.cmdSet_Click());
     EXPECT_EQ(prefs.ReadingInterval, "30");
     EXPECT_EQ(Stored("MinOrSecs"), "Min");
     EXPECT_EQ(link.PollingTimer(1)->Interval(), Milliseconds(60000));
@@ -224,18 +155,18 @@ TEST_F(SetupPreferencesTest, SetAppliesBothIntervalsToTheRunningTimers) {
 
     // The command line refuses 0 with the message connecting would give, and changes nothing.
     dialogs.Clear();
-    EXPECT_FALSE(setup.SetPreference("ReadingInterval", "0"));
+    EXPECT_FALSE(setupPreferences.SetPreference("ReadingInterval", "0"));
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Reading Interval cannot be 0!"});
     EXPECT_EQ(prefs.ReadingInterval, "30");
 }
 
 TEST_F(SetupPreferencesTest, IntervalUnitAndSliderBounds) {
-    EXPECT_TRUE(setup.SetPreference("ReadingInterval", "5"));
+    EXPECT_TRUE(setupPreferences.SetPreference("ReadingInterval", "5"));
     EXPECT_EQ(link.MinuteTarget(2), 5);
     EXPECT_EQ(view.setupPreferences.sliderMin, 1);
 
     // Seconds with 5 gives 8, with the slider focused.
-    EXPECT_TRUE(setup.ChooseIntervalUnit(true));
+    EXPECT_TRUE(setupPreferences.ChooseIntervalUnit(true));
     EXPECT_EQ(prefs.ReadingInterval, "8");
     EXPECT_EQ(view.setupPreferences.sliderMin, 8);
     EXPECT_EQ(view.setupPreferences.focus, Focus::Slider);
@@ -243,18 +174,18 @@ TEST_F(SetupPreferencesTest, IntervalUnitAndSliderBounds) {
     EXPECT_EQ(Stored("ReadingInterval"), "8");
 
     // Dragging only shows the value; letting go applies it.
-    setup.SliderScroll(20);
+    setupPreferences.SliderScroll(20);
     EXPECT_EQ(prefs.ReadingInterval, "20");
     EXPECT_TRUE(view.setupPreferences.setEnabled);
     EXPECT_EQ(link.PollingTimer(2)->Interval(), Milliseconds(6800));
-    EXPECT_TRUE(setup.SliderChange(20));
+    EXPECT_TRUE(setupPreferences.SliderChange(20));
     EXPECT_EQ(link.PollingTimer(2)->Interval(), Milliseconds(17000));
 
     // Back to minutes: bound 1, the interval kept.
-    EXPECT_TRUE(setup.SetPreference("MinOrSecs", "Min"));
+    EXPECT_TRUE(setupPreferences.SetPreference("MinOrSecs", "Min"));
     EXPECT_EQ(view.setupPreferences.sliderMin, 1);
     EXPECT_EQ(link.MinuteTarget(2), 20);
-    EXPECT_FALSE(setup.SetPreference("MinOrSecs", "Hours"));
+    EXPECT_FALSE(setupPreferences.SetPreference("MinOrSecs", "Hours"));
 }
 
 TEST_F(SetupPreferencesTest, TemperatureUnitConvertsThresholdsAndHighLowOnce) {
@@ -265,7 +196,7 @@ TEST_F(SetupPreferencesTest, TemperatureUnitConvertsThresholdsAndHighLowOnce) {
     prefs.TempMax = "80";
     prefs.TempMin = "40";
 
-    EXPECT_TRUE(setup.SetPreference("ForC", "C"));
+    EXPECT_TRUE(setupPreferences.SetPreference("ForC", "C"));
     EXPECT_EQ(prefs.TempMax, "26.7");
     EXPECT_EQ(prefs.TempMin, "4.4");
     EXPECT_EQ(Stored("TempMax"), "26.7");
@@ -275,98 +206,98 @@ TEST_F(SetupPreferencesTest, TemperatureUnitConvertsThresholdsAndHighLowOnce) {
     EXPECT_EQ(view.Slot(Tab::Temperature, 1).lowest, "4.44");
 
     // Selecting the unit in force again converts nothing.
-    setup.ChooseTemperatureUnit(true);
+    setupPreferences.ChooseTemperatureUnit(true);
     EXPECT_EQ(prefs.TempMax, "26.7");
 
-    setup.ChooseTemperatureUnit(false);
+    setupPreferences.ChooseTemperatureUnit(false);
     EXPECT_EQ(prefs.TempMax, "80.1");
     EXPECT_EQ(prefs.TempMin, "39.9");
     EXPECT_EQ(Stored("ForC"), "F");
 
     // Start-up selecting the stored unit converts and saves nothing.
     loading = true;
-    setup.ChooseTemperatureUnit(true);
+    setupPreferences.ChooseTemperatureUnit(true);
     EXPECT_EQ(prefs.ForC, "C");
     EXPECT_EQ(prefs.TempMax, "80.1");
     EXPECT_EQ(Stored("ForC"), "F");
-    EXPECT_FALSE(setup.SetPreference("ForC", "K"));
+    EXPECT_FALSE(setupPreferences.SetPreference("ForC", "K"));
 }
 
 TEST_F(SetupPreferencesTest, ThresholdAndAlertBoxes) {
     // Saved at once; a non-numeric temperature or humidity box is reset silently on leaving.
-    setup.ChangeText("TempMin", "");
+    setupPreferences.ChangeText("TempMin", "");
     EXPECT_EQ(Stored("TempMin"), "");
-    setup.LeaveBox("TempMin");
+    setupPreferences.LeaveBox("TempMin");
     EXPECT_EQ(prefs.TempMin, "30");
     EXPECT_EQ(Stored("TempMin"), "30");
-    setup.ChangeText("HumidMax", "wet");
-    setup.LeaveBox("HumidMax");
+    setupPreferences.ChangeText("HumidMax", "wet");
+    setupPreferences.LeaveBox("HumidMax");
     EXPECT_EQ(Stored("HumidMax"), "70");
     EXPECT_TRUE(dialogs.Messages().empty());
-    EXPECT_TRUE(setup.SetPreference("XMaxThresh", "2.5"));
+    EXPECT_TRUE(setupPreferences.SetPreference("XMaxThresh", "2.5"));
     EXPECT_EQ(Stored("XMaxThresh"), "2.5");
-    EXPECT_FALSE(setup.SetPreference("TempMax", "hot"));
+    EXPECT_FALSE(setupPreferences.SetPreference("TempMax", "hot"));
     EXPECT_EQ(Stored("TempMax"), "80");
 
     // On-screen alarms need both thresholds, and the audible alert follows them.
-    setup.ChangeText("TempMax", "");
-    EXPECT_FALSE(setup.Tick("chkOnScreenAlert1", true));
+    setupPreferences.ChangeText("TempMax", "");
+    EXPECT_FALSE(setupPreferences.Tick("chkOnScreenAlert1", true));
     EXPECT_FALSE(prefs.chkOnScreenAlert[1]);
     EXPECT_EQ(dialogs.Messages().back(), "Please input a Max and Min temperature value first");
-    setup.ChangeText("HumidMin", " ");
-    EXPECT_FALSE(setup.SetPreference("chkOnScreenAlert2", "1"));
+    setupPreferences.ChangeText("HumidMin", " ");
+    EXPECT_FALSE(setupPreferences.SetPreference("chkOnScreenAlert2", "1"));
     EXPECT_EQ(dialogs.Messages().back(), "Please input a Max and Min humidity value first");
-    setup.ChangeText("TempMax", "85");
-    EXPECT_TRUE(setup.SetPreference("chkOnScreenAlert1", "1"));
-    EXPECT_TRUE(setup.Tick("chkOnScreenAlert6", true));
+    setupPreferences.ChangeText("TempMax", "85");
+    EXPECT_TRUE(setupPreferences.SetPreference("chkOnScreenAlert1", "1"));
+    EXPECT_TRUE(setupPreferences.Tick("chkOnScreenAlert6", true));
     EXPECT_EQ(Stored("chkOnScreenAlert1"), "1");
     EXPECT_EQ(Stored("chkUseAlerts"), "1");
-    setup.Tick("chkOnScreenAlert1", false);
+    setupPreferences.Tick("chkOnScreenAlert1", false);
     EXPECT_TRUE(prefs.chkUseAlerts);  // the water alarm is still on screen
-    setup.Tick("chkOnScreenAlert6", false);
+    setupPreferences.Tick("chkOnScreenAlert6", false);
     EXPECT_EQ(Stored("chkUseAlerts"), "0");
 
     // E-mail without a recipient: told, and saved all the same.
     dialogs.Clear();
-    EXPECT_TRUE(setup.SetPreference("chkEmailAlert9", "True"));
+    EXPECT_TRUE(setupPreferences.SetPreference("chkEmailAlert9", "True"));
     EXPECT_EQ(Stored("chkEmailAlert9"), "1");
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"You must fill in the appropriate information before being "
                                        "able to send an Email Alert."});
     prefs.EmailAddress = "ops@example.org";
     dialogs.Clear();
-    EXPECT_TRUE(setup.SetPreference("chkEmailAlert1", "1"));
+    EXPECT_TRUE(setupPreferences.SetPreference("chkEmailAlert1", "1"));
     EXPECT_TRUE(dialogs.Messages().empty());
-    EXPECT_FALSE(setup.SetPreference("chkPageAlert1", "maybe"));
+    EXPECT_FALSE(setupPreferences.SetPreference("chkPageAlert1", "maybe"));
 }
 
 TEST_F(SetupPreferencesTest, ProximityDelaysAndActions) {
-    EXPECT_TRUE(setup.SetPreference("ProximityRunCommand", "/usr/local/bin/away.sh"));
+    EXPECT_TRUE(setupPreferences.SetPreference("ProximityRunCommand", "/usr/local/bin/away.sh"));
     EXPECT_EQ(Stored("optRunCommand"), "1");
     EXPECT_EQ(Stored("ProximityRunCommand"), "/usr/local/bin/away.sh");
 
     for (const char* refused : {"61", "0"}) {
         dialogs.Clear();
-        EXPECT_FALSE(setup.SetPreference("DelayEventAway", refused)) << refused;
+        EXPECT_FALSE(setupPreferences.SetPreference("DelayEventAway", refused)) << refused;
         EXPECT_EQ(dialogs.Messages(),
                   std::vector<std::string>{"Delay has to be between 1 and 60 seconds."});
         EXPECT_EQ(prefs.DelayEventAway, "10");
         EXPECT_EQ(Stored("DelayEventAway"), "10");
     }
-    EXPECT_TRUE(setup.SetPreference("DelayEventAway", "20"));
+    EXPECT_TRUE(setupPreferences.SetPreference("DelayEventAway", "20"));
     EXPECT_EQ(proximity.DelayInterval(ProximityActions::kWalkAway), Milliseconds(20000));
     // No walk-up command: nothing to delay.
-    EXPECT_FALSE(setup.SetPreference("DelayEventUp", "5"));
+    EXPECT_FALSE(setupPreferences.SetPreference("DelayEventUp", "5"));
     EXPECT_EQ(prefs.DelayEventUp, "0");
 
     // The action options form one group: the selected one is left by choosing another.
-    EXPECT_FALSE(setup.SetPreference("optRunCommand", "0"));
-    EXPECT_TRUE(setup.SetPreference("optSystemLock", "1"));
+    EXPECT_FALSE(setupPreferences.SetPreference("optRunCommand", "0"));
+    EXPECT_TRUE(setupPreferences.SetPreference("optSystemLock", "1"));
     EXPECT_EQ(proximity.SelectedAction(), ProximityActions::Action::SystemLock);
     EXPECT_EQ(Stored("optRunCommand"), "0");
 
     dialogs.QueueFile("/usr/lib/savers/Ribbons.scr");
-    setup.BrowseProximityCommand(ProximityActions::kWalkUp);
+    setupPreferences.BrowseProximityCommand(ProximityActions::kWalkUp);
     EXPECT_EQ(prefs.ProximityRunCommandApproach, "/usr/lib/savers/Ribbons.scr /s");
     EXPECT_EQ(view.setupPreferences.focus, Focus::ProximityOk);
     EXPECT_FALSE(proximity.okButtonFocusRequested);
@@ -377,34 +308,34 @@ TEST_F(SetupPreferencesTest, LogSizeLimitAndLoggingOptions) {
     AddDevice(2, kTypeHumidity, SensorKind::Humidity, 4);
     // 1000 kilobytes are in force from start-up whatever is stored, until a file-logging option
     // changes.
-    EXPECT_TRUE(setup.SetPreference("MaxFileSize", "2000"));
+    EXPECT_TRUE(setupPreferences.SetPreference("MaxFileSize", "2000"));
     EXPECT_EQ(Stored("MaxFileSize"), "2000");
     EXPECT_EQ(logFiles.SizeLimitInForce(), 1024000.0);
-    EXPECT_TRUE(setup.SetPreference("FileLogging1", "1"));
+    EXPECT_TRUE(setupPreferences.SetPreference("FileLogging1", "1"));
     EXPECT_EQ(logFiles.SizeLimitInForce(), 2048000.0);
     EXPECT_TRUE(model.Entry(1)->fileLogging);
     EXPECT_EQ(settings.GetSetting("PortConfig\\Devices\\1", "FileLogging"), "1");
-    EXPECT_FALSE(setup.SetPreference("FileLogging7", "1"));  // no device there
+    EXPECT_FALSE(setupPreferences.SetPreference("FileLogging7", "1"));  // no device there
 
     dialogs.Clear();
-    EXPECT_FALSE(setup.SetPreference("MaxFileSize", "big"));
+    EXPECT_FALSE(setupPreferences.SetPreference("MaxFileSize", "big"));
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"This value must be an integer"});
     EXPECT_EQ(Stored("MaxFileSize"), "1000");
     EXPECT_EQ(view.setupPreferences.focus, Focus::MaxFileSize);
 
     // "Close log file after every write" closes the open files at once.
-    setup.SetFileLogging(2, true);
+    setupPreferences.SetFileLogging(2, true);
     ASSERT_EQ(logFiles.OpenFirstFile(1, "Sensor 1", ""), "");
     ASSERT_EQ(logFiles.OpenFirstFile(2, "Sensor 2", ""), "");
     EXPECT_EQ(logSystem.open, 2);
-    EXPECT_TRUE(setup.Tick("CloseFileAfterWrite", true));
+    EXPECT_TRUE(setupPreferences.Tick("CloseFileAfterWrite", true));
     EXPECT_EQ(logSystem.open, 0);
     EXPECT_EQ(Stored("CloseFileAfterWrite"), "1");
     EXPECT_TRUE(logFiles.FileTabLogging(Temperature(1, "71")));
     EXPECT_EQ(logSystem.open, 0);
 
     // The quota stops file logging; after the user makes room, switching it back on logs again.
-    EXPECT_TRUE(setup.SetPreference("HDDTotalAmount", "1"));
+    EXPECT_TRUE(setupPreferences.SetPreference("HDDTotalAmount", "1"));
     for (int i = 0; i < 40 && model.Entry(1)->fileLogging; ++i) {
         logFiles.FileTabLogging(Temperature(1, "72.5 and some padding to fill the directory"));
     }
@@ -416,7 +347,7 @@ TEST_F(SetupPreferencesTest, LogSizeLimitAndLoggingOptions) {
     for (const fs::path& log : logs) {
         fs::remove(log);
     }
-    EXPECT_TRUE(setup.SetFileLogging(1, true));
+    EXPECT_TRUE(setupPreferences.SetFileLogging(1, true));
     EXPECT_TRUE(logFiles.FileTabLogging(Temperature(1, "73")));
     EXPECT_TRUE(model.Entry(1)->fileLogging);
     EXPECT_TRUE(fs::exists(logFiles.CurrentFile(1)));
@@ -426,15 +357,15 @@ TEST_F(SetupPreferencesTest, OkSavesTheWholeSetAndTheCommandLineKnowsEveryKey) {
     prefs.YMinThresh = "-2";  // changed without its own save
     prefs.prox[3].chkCamMon = true;
     prefs.MaxFileSize = "-5";
-    EXPECT_FALSE(setup.cmdOK_Click());
+    EXPECT_FALSE(setupPreferences.cmdOK_Click());
     EXPECT_EQ(Stored("YMinThresh"), "-2");
     EXPECT_EQ(settings.GetSetting("Program Setup\\Prox3", "chkCamMon"), "1");
     EXPECT_EQ(Stored("MaxFileSize"), "1000");
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"This value must be an integer"});
-    EXPECT_TRUE(setup.cmdOK_Click());
+    EXPECT_TRUE(setupPreferences.cmdOK_Click());
 
     dialogs.Clear();
-    EXPECT_FALSE(setup.SetPreference("Bogus", "1"));
+    EXPECT_FALSE(setupPreferences.SetPreference("Bogus", "1"));
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Unknown setting: Bogus"});
 
     // Every listed key is accepted back with its own value.
@@ -443,13 +374,13 @@ TEST_F(SetupPreferencesTest, OkSavesTheWholeSetAndTheCommandLineKnowsEveryKey) {
     prefs.ProximityRunCommand = "/bin/away";
     prefs.optRunCommand = true;
     prefs.DelayEventAway = "10";
-    const auto listed = setup.PreferencesInForce();
+    const auto listed = setupPreferences.PreferencesInForce();
     EXPECT_EQ(listed.back(), (std::pair<std::string, std::string>("FileLogging4", "0")));
     dialogs.Clear();
     for (const auto& [key, value] : listed) {
-        EXPECT_TRUE(setup.SetPreference(key, value)) << key << "=" << value;
+        EXPECT_TRUE(setupPreferences.SetPreference(key, value)) << key << "=" << value;
     }
-    EXPECT_EQ(setup.PreferencesInForce(), listed);
+    EXPECT_EQ(setupPreferences.PreferencesInForce(), listed);
     EXPECT_TRUE(dialogs.Messages().empty());
 }
 
