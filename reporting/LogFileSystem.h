@@ -52,6 +52,11 @@ public:
     // Walks the regular files below `directory`, subdirectories included. A directory that
     // cannot be read gives an empty walk.
     virtual std::unique_ptr<DirectoryWalk> Walk(const std::string& directory) const = 0;
+    // The whole content of a regular file, to read a sensor's history back; nothing when it
+    // cannot be read. File systems that only take writes (test doubles) read nothing back.
+    virtual std::optional<std::string> ReadFile(const std::string& /*path*/) const {
+        return std::nullopt;
+    }
 
     // The sizes of all regular files below `directory`, in one go.
     std::uint64_t TotalSize(const std::string& directory) const {

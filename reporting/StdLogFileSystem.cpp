@@ -115,4 +115,23 @@ std::unique_ptr<DirectoryWalk> StdLogFileSystem::Walk(const std::string& directo
     return std::make_unique<StdDirectoryWalk>(directory);
 }
 
+std::optional<std::string> StdLogFileSystem::ReadFile(const std::string& path) const {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content.append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        return std::nullopt;
+    }
+    return content;
+}
+
 }  // namespace vigiltron

@@ -13,6 +13,7 @@ public:
     Opened Open(const std::string& path, OpenMode mode) override;
     std::optional<std::uint64_t> FileSize(const std::string& path) const override;
     std::unique_ptr<DirectoryWalk> Walk(const std::string& directory) const override;
+    std::optional<std::string> ReadFile(const std::string& path) const override;
 };
 
 }  // namespace vigiltron
