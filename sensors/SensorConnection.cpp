@@ -360,6 +360,7 @@ void SensorLink::DisconnectSensor(int n) {
     if (!e || !record) {
         return;
     }
+    const bool wasLost = e->lost;
     EndLoss(n);  // a lost sensor the user disconnects is not brought back
     switch (record->connectedKind) {
         case DeviceKind::Temperature:
@@ -420,6 +421,15 @@ void SensorLink::DisconnectSensor(int n) {
     resetRow(n);
     if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {
         resetRow(partner);
+    }
+    if (wasLost) {
+        // "LOST" goes with the attempts to bring the sensor back, on both rows of a combined one.
+        for (int index : {n, s_.model.ComboPartnerOf(n)}) {
+            if (index != 0) {
+                s_.view.Row(index).status.clear();
+                s_.view.Row(index).statusVisible = false;
+            }
+        }
     }
     s_.view.Commands(n).deleteEnabled = true;
     s_.view.Commands(n).connectEnabled = false;

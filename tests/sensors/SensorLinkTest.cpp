@@ -301,5 +301,26 @@ TEST_F(SensorLinkTest, TickWhileTheEntrysReadingIsUnderWayIsSkipped) {
     }
 }
 
+TEST_F(SensorLinkTest, LostCombinedSensorIsShownOnBothRowsUntilTheUserDisconnectsIt) {
+    auto sensor = AddDevice(3, kTypeComboHumidity, SensorKind::Combined, 5, "21", "Lab");
+    link.ConnectSensor(3);
+    sensor->SetUnplugged(true);
+    loop.RunFor(Milliseconds(1000));
+    EXPECT_EQ(view.Row(3).status, "LOST");
+    EXPECT_EQ(view.Row(4).status, "LOST");
+    EXPECT_EQ(view.Row(4).reading, "72.5");  // kept, greyed
+    EXPECT_EQ(view.Commands(3).connectCaption, "Disconnect");
+
+    link.cmdConnectSensor_Click(3);
+    for (int n : {3, 4}) {
+        EXPECT_EQ(view.Row(n).reading, "OFF") << n;
+        EXPECT_EQ(view.Row(n).status, "") << n;
+        EXPECT_FALSE(view.Row(n).statusVisible) << n;
+    }
+    sensor->SetUnplugged(false);
+    loop.RunFor(Milliseconds(30000));
+    EXPECT_FALSE(model.Entry(3)->IsConnected());
+}
+
 }  // namespace
 }  // namespace vigiltron
