@@ -23,6 +23,7 @@
 #include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
 #include "config/ProfileFile.h"
+#include "core/SummaryMenu.h"
 #include "platform/FileStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
@@ -315,6 +316,20 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         main.connectAll = [&engine] { engine.link.cmdConnectAll_Click(); };
         main.toggleConnect = [&engine](int n) { engine.link.cmdConnectSensor_Click(n); };
         main.clearHighLow = [&engine](Tab tab, int slot) { engine.link.ClearHighLow(tab, slot); };
+        main.summaryMenu = [&engine](int n) { OpenSummaryMenu(engine.model, engine.view, n); };
+        main.renameSensor = [&engine](int n) { engine.deviceSetup.RenameDevice(n); };
+        main.setThresholds = [&engine] { OpenSetupOnThresholds(engine.view); };
+        main.setProximityNotifications = [&engine] {
+            OpenSetupOnProximityNotifications(engine.view);
+        };
+        main.proximityModeMenu = [&engine](int n) {
+            engine.streaming.mnuPopupSetProximityMode_Click(n);
+        };
+        main.calibrateMenu = [&engine](int n) { engine.streaming.mnuPopupCalibrate_Click(n); };
+        main.bumpModeMenu = [&engine](int n) { engine.streaming.mnuPopUpSetToBinaryMode_Click(n); };
+        main.sensitivityMenu = [&engine](int n) {
+            engine.streaming.mnuPopupSetSensitivity_Click(n);
+        };
         main.exitRequested = [&engine] {
             if (engine.startup.ConfirmExit()) {
                 QCoreApplication::quit();

@@ -96,6 +96,36 @@ struct EntryCommands {
     } streaming;
 };
 
+// The items of a Summary row's pop-up menu, in the order the menu lists them.
+enum class SummaryMenuItem {
+    ConnectSensor,
+    ConnectAll,
+    RenameSensor,
+    SetThresholds,
+    SetProximityNotifications,
+    ProximityMode,
+    Calibrate,
+    BumpMode,
+    SetSensitivity,
+};
+inline constexpr int kSummaryMenuItemCount = 9;
+
+struct SummaryMenuEntry {
+    SummaryMenuItem item = SummaryMenuItem::ConnectSensor;
+    std::string caption;
+    bool visible = true;
+    bool enabled = true;
+
+    friend bool operator==(const SummaryMenuEntry&, const SummaryMenuEntry&) = default;
+};
+
+// The pop-up menu of the Summary row last pressed with the right button. Its setup index is kept
+// until the next press: the items act on that entry.
+struct SummaryMenuView {
+    int setupIndex = 0;                   // 0: no menu
+    std::vector<SummaryMenuEntry> items;  // all nine, hidden ones included; empty: no menu
+};
+
 // Everything the program shows, as plain data. The engine changes it and calls Changed(); the
 // windows render it. No behaviour lives here.
 class ViewModel {
@@ -125,8 +155,11 @@ public:
     bool regCleanMenuVisible = false;
     bool removeFromStartupVisible = false;
     bool placedInStartup = false;  // "Place in System Startup" ticked
-    // Asks the setup window to show its alerts page when it opens.
+    // Asks the setup window to show its alerts page (thresholds) or its proximity-events page
+    // when it opens.
     bool setupWindowOnAlertsPage = false;
+    bool setupWindowOnProximityPage = false;
+    SummaryMenuView summaryMenu;
     AlarmWindowView alarm;
     // The add window, the scan list and the device rows of the setup window.
     DeviceSetupView deviceSetup;

@@ -25,7 +25,7 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
     tabs_->setObjectName(QStringLiteral("tabs"));
     setCentralWidget(tabs_);
 
-    summary_ = new SummaryTab(view_, commands_.connectAll, commands_.toggleConnect, tabs_);
+    summary_ = new SummaryTab(view_, commands_, tabs_);
     tabs_->addTab(summary_, QStringLiteral("Summary"));
     for (Tab tab : kSensorTabs) {
         auto* page = new SensorTab(view_, tab, commands_.clearHighLow, tabs_,

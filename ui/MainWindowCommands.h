@@ -13,6 +13,18 @@ struct MainWindowCommands {
     std::function<void()> connectAll;
     // Connects or disconnects the entry at a setup index 1..10 (its connect command's toggle).
     std::function<void(int)> toggleConnect;
+    // A right-button press on the Summary row of a setup index: the program fills the view
+    // model's `summaryMenu`, which the window then shows.
+    std::function<void(int)> summaryMenu;
+    // The Summary pop-up menu's own items, for the entry at a setup index ("Connect This
+    // Sensor" and "Connect All" are the commands above).
+    std::function<void(int)> renameSensor;
+    std::function<void()> setThresholds;
+    std::function<void()> setProximityNotifications;
+    std::function<void(int)> proximityModeMenu;  // "Set to Proximity mode" / "... Distance mode"
+    std::function<void(int)> calibrateMenu;      // "Calibrate to 0"
+    std::function<void(int)> bumpModeMenu;       // "Set to Bump mode" / "Take out of Bump mode"
+    std::function<void(int)> sensitivityMenu;    // "Set Sensitivity"
     // The "Reset" command of a slot 1..4 on the Temperature or Humidity tab.
     std::function<void(Tab, int)> clearHighLow;
     // "Clear Local Log" of a slot's on-screen view; the log-directory commands.

@@ -1,9 +1,12 @@
 #include "ui/SummaryTab.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -26,14 +29,18 @@ void SetTextIfChanged(QLabel& label, const std::string& text) {
     }
 }
 
+// Runs a command the program may have left empty.
+template <typename Command, typename... Args>
+void Run(const Command& command, Args... args) {
+    if (command) {
+        command(args...);
+    }
+}
+
 }  // namespace
 
-SummaryTab::SummaryTab(const ViewModel& view, std::function<void()> connectAll,
-                       std::function<void(int)> toggleConnect, QWidget* parent)
-    : QWidget(parent),
-      view_(view),
-      connectAll_(std::move(connectAll)),
-      toggleConnect_(std::move(toggleConnect)) {
+SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidget* parent)
+    : QWidget(parent), view_(view), commands_(std::move(commands)) {
     auto* outer = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
@@ -51,13 +58,11 @@ SummaryTab::SummaryTab(const ViewModel& view, std::function<void()> connectAll,
         row.reading->setMinimumWidth(70);
         row.reading->setMargin(2);
 
-        // The pop-up menu opens from the row's name and reading.
-        for (QLabel* label : {row.name, row.reading}) {
-            label->setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(
-                label, &QWidget::customContextMenuRequested, this,
-                [this, n, label](const QPoint& pos) { ShowRowMenu(n, label->mapToGlobal(pos)); });
-        }
+        // The pop-up menu opens from the row's name and reading; the name takes the keyboard
+        // focus so the menu key reaches a row too.
+        row.name->setFocusPolicy(Qt::StrongFocus);
+        row.name->installEventFilter(this);
+        row.reading->installEventFilter(this);
 
         const int line = n - 1;
         grid->addWidget(row.name, line, 0);
@@ -71,11 +76,7 @@ SummaryTab::SummaryTab(const ViewModel& view, std::function<void()> connectAll,
 
     connectAllButton_ = new QPushButton(QStringLiteral("Connect All"), this);
     connectAllButton_->setObjectName(QStringLiteral("connectAllButton"));
-    connect(connectAllButton_, &QPushButton::clicked, this, [this] {
-        if (connectAll_) {
-            connectAll_();
-        }
-    });
+    connect(connectAllButton_, &QPushButton::clicked, this, [this] { Run(commands_.connectAll); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(connectAllButton_);
@@ -126,40 +127,116 @@ void SummaryTab::RenderRow(Row& row, const SummaryRow& data) {
 }
 
 std::unique_ptr<QMenu> SummaryTab::BuildRowMenu(int setupIndex) {
-    if (setupIndex < 1 || setupIndex > 10) {
+    Run(commands_.summaryMenu, setupIndex);
+    const SummaryMenuView& data = view_.summaryMenu;
+    if (data.setupIndex != setupIndex || data.items.empty()) {
         return nullptr;
     }
-    const EntryCommands& commands = view_.Commands(setupIndex);
     auto menu = std::make_unique<QMenu>(this);
-
-    QAction* connectItem = menu->addAction(commands.connectCaption == "Disconnect"
-                                               ? QStringLiteral("Disconnect This Sensor")
-                                               : QStringLiteral("Connect This Sensor"));
-    connectItem->setObjectName(QStringLiteral("connectThisSensor"));
-    // The temperature half of a combined sensor has no connect command of its own.
-    connectItem->setEnabled(commands.connectVisible);
-    connect(connectItem, &QAction::triggered, this, [this, setupIndex] {
-        if (toggleConnect_) {
-            toggleConnect_(setupIndex);
-        }
-    });
-
-    QAction* allItem = menu->addAction(QStringLiteral("Connect All"));
-    allItem->setObjectName(QStringLiteral("connectAll"));
-    allItem->setEnabled(view_.connectAllEnabled);
-    connect(allItem, &QAction::triggered, this, [this] {
-        if (connectAll_) {
-            connectAll_();
-        }
-    });
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    const MainWindowCommands& c = commands_;
+    const int n = setupIndex;
+    for (const SummaryMenuEntry& entry : data.items) {
+        QAction* action = menu->addAction(QString::fromStdString(entry.caption));
+        action->setVisible(entry.visible);
+        action->setEnabled(entry.enabled);
+        connect(action, &QAction::triggered, this, [&c, n, item = entry.item] {
+            switch (item) {
+                case SummaryMenuItem::ConnectSensor:
+                    Run(c.toggleConnect, n);
+                    break;
+                case SummaryMenuItem::ConnectAll:
+                    Run(c.connectAll);
+                    break;
+                case SummaryMenuItem::RenameSensor:
+                    Run(c.renameSensor, n);
+                    break;
+                case SummaryMenuItem::SetThresholds:
+                    Run(c.setThresholds);
+                    break;
+                case SummaryMenuItem::SetProximityNotifications:
+                    Run(c.setProximityNotifications);
+                    break;
+                case SummaryMenuItem::ProximityMode:
+                    Run(c.proximityModeMenu, n);
+                    break;
+                case SummaryMenuItem::Calibrate:
+                    Run(c.calibrateMenu, n);
+                    break;
+                case SummaryMenuItem::BumpMode:
+                    Run(c.bumpModeMenu, n);
+                    break;
+                case SummaryMenuItem::SetSensitivity:
+                    Run(c.sensitivityMenu, n);
+                    break;
+            }
+        });
+    }
     return menu;
+}
+
+QMenu* SummaryTab::OpenRowMenu() const {
+    return rowMenu_ && rowMenu_->isVisible() ? rowMenu_.get() : nullptr;
+}
+
+bool SummaryTab::eventFilter(QObject* watched, QEvent* event) {
+    int n = 1;
+    while (n <= 10 && watched != rows_[std::size_t(n)].name &&
+           watched != rows_[std::size_t(n)].reading) {
+        ++n;
+    }
+    if (n > 10) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* label = static_cast<QLabel*>(watched);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            if (press->button() != Qt::RightButton) {
+                return false;
+            }
+            ShowRowMenu(n, press->globalPosition().toPoint());
+            return true;
+        }
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool shiftF10 =
+                key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+            if (key->key() != Qt::Key_Menu && !shiftF10) {
+                return false;
+            }
+            ShowRowMenu(n, label->mapToGlobal(label->rect().bottomLeft()));
+            return true;
+        }
+        case QEvent::ContextMenu:
+            // The press and the keys above open the menu already; the context-menu event the
+            // platform makes of them would open it a second time.
+            return true;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            // A focused row shows it by its underlined name.
+            QFont font = label->font();
+            font.setUnderline(event->type() == QEvent::FocusIn);
+            label->setFont(font);
+            return false;
+        }
+        default:
+            return false;
+    }
 }
 
 void SummaryTab::ShowRowMenu(int setupIndex, const QPoint& globalPos) {
     std::unique_ptr<QMenu> menu = BuildRowMenu(setupIndex);
-    if (menu) {
-        menu->exec(globalPos);
+    if (!menu) {
+        return;
     }
+    // The previous menu may be the one whose item is still running: it goes once control
+    // returns to the event loop.
+    if (rowMenu_) {
+        rowMenu_.release()->deleteLater();
+    }
+    rowMenu_ = std::move(menu);
+    rowMenu_->popup(globalPos);
 }
 
 const SummaryTab::Row* SummaryTab::RowAt(int setupIndex) const {

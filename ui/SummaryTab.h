@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/ViewModel.h"
+#include "ui/MainWindowCommands.h"
 
 class QLabel;
 class QMenu;
@@ -20,16 +21,19 @@ namespace vigiltron {
 class SummaryTab : public QWidget {
     Q_OBJECT
 public:
-    // The view model must outlive the tab.
-    SummaryTab(const ViewModel& view, std::function<void()> connectAll,
-               std::function<void(int)> toggleConnect, QWidget* parent = nullptr);
+    // The view model must outlive the tab. Of the commands the tab uses "Connect All", the
+    // connect toggle and the row menu's.
+    SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidget* parent = nullptr);
     ~SummaryTab() override;
 
     // Updates every widget from the view model.
     void Render();
 
-    // The pop-up menu of the row at a setup index; nothing for an index outside 1..10.
+    // Asks the program for the pop-up menu of the row at a setup index and builds it from the
+    // view model; nothing when the program offers none (an index outside 1..10).
     std::unique_ptr<QMenu> BuildRowMenu(int setupIndex);
+    // The menu last opened from a row, while it is open.
+    QMenu* OpenRowMenu() const;
 
     QLabel* NameLabel(int setupIndex) const;
     QLabel* ReadingLabel(int setupIndex) const;
@@ -51,13 +55,14 @@ private:
 
     const Row* RowAt(int setupIndex) const;
     void RenderRow(Row& row, const SummaryRow& data);
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void ShowRowMenu(int setupIndex, const QPoint& globalPos);
 
     const ViewModel& view_;
-    std::function<void()> connectAll_;
-    std::function<void(int)> toggleConnect_;
+    MainWindowCommands commands_;
     std::array<Row, 11> rows_;  // 1..10; 0 unused
     QPushButton* connectAllButton_ = nullptr;
+    std::unique_ptr<QMenu> rowMenu_;
 };
 
 }  // namespace vigiltron

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -277,35 +276,6 @@ TEST_F(MainWindowTest, ConnectAllFollowsTheViewModelAndForwardsTheCommand) {
     menuItem->trigger();
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(calls.connectAll, 2);
-}
-
-TEST_F(MainWindowTest, RowMenuOffersTheEntrysConnectToggle) {
-    view.Row(5).visible = true;
-    view.Commands(5).connectCaption = "Disconnect";
-    view.Row(6).visible = true;
-    view.Commands(6).connectVisible = false;  // temperature half of a combined sensor
-    view.connectAllEnabled = false;
-    view.Changed();
-    Pump();
-
-    std::unique_ptr<QMenu> menu = Summary().BuildRowMenu(5);
-    ASSERT_TRUE(menu);
-    QList<QAction*> items = menu->actions();
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[0]->text(), "Disconnect This Sensor");
-    EXPECT_TRUE(items[0]->isEnabled());
-    EXPECT_EQ(items[1]->text(), "Connect All");
-    EXPECT_FALSE(items[1]->isEnabled());
-    items[0]->trigger();
-    EXPECT_EQ(calls.toggled, std::vector<int>{5});
-
-    menu = Summary().BuildRowMenu(6);
-    ASSERT_TRUE(menu);
-    EXPECT_EQ(menu->actions()[0]->text(), "Connect This Sensor");
-    EXPECT_FALSE(menu->actions()[0]->isEnabled());
-
-    EXPECT_FALSE(Summary().BuildRowMenu(0));
-    EXPECT_FALSE(Summary().BuildRowMenu(11));
 }
 
 TEST_F(MainWindowTest, TitleTabsAndExit) {
