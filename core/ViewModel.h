@@ -82,17 +82,11 @@ struct EntryCommands {
     bool connectEnabled = false;
     bool connectVisible = true;
     bool deleteEnabled = true;
-    // Accelerometer and distance entries: their mode as the setup window mirrors it and the
-    // captions of the Summary pop-up menu's items for them.
+    // Accelerometer and distance entries: their mode as the setup window mirrors it (the
+    // Summary pop-up menu works its captions out from the device record when it opens).
     struct StreamingModeView {
         bool binaryMode = false;       // the setup window's binary-mode switch (event mode)
         std::string modeMarker = "0";  // "1" while the sensor is in its event mode
-        std::string bumpMenuCaption = "Set to Bump mode";
-        std::string proximityMenuCaption = "Set to Proximity mode";
-        // "Set Proximity Notifications" and "Set Sensitivity" of a distance sensor.
-        bool proximityMenusEnabled = false;
-        // "Connect This Sensor" once a mode change found the port closed; empty otherwise.
-        std::string connectMenuCaption;
     } streaming;
 };
 

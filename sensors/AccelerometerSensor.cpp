@@ -32,7 +32,6 @@ void AccelerometerSensor::ShowMode(int n) {
     EntryCommands::StreamingModeView& modes = s_.view.Commands(n).streaming;
     modes.binaryMode = bump;
     modes.modeMarker = bump ? "1" : "0";
-    modes.bumpMenuCaption = bump ? "Take out of Bump mode" : "Set to Bump mode";
     SetModeCaption(n, bump ? kStopMonitoringCaption : kBumpCaption);
 }
 

@@ -49,11 +49,6 @@ void DistanceSensor::ShowMode(int n) {
     EntryCommands::StreamingModeView& modes = s_.view.Commands(n).streaming;
     modes.binaryMode = proximity;
     modes.modeMarker = proximity ? "1" : "0";
-    modes.proximityMenuCaption = proximity ? "Set to Distance Mode" : kToProximityCaption;
-    // Once offered, the proximity menus stay until the sensor is disconnected.
-    if (proximity) {
-        modes.proximityMenusEnabled = true;
-    }
     SetModeCaption(n, proximity ? kToDistanceCaption : kToProximityCaption);
 }
 
@@ -194,7 +189,6 @@ void DistanceSensor::ShowNotConnected(int n) {
     SummaryRow& row = s_.view.Row(n);
     row.reading = "OFF";
     row.statusVisible = false;
-    s_.view.Commands(n).streaming.connectMenuCaption = "Connect This Sensor";
     s_.view.Changed();
 }
 

@@ -1,3 +1,4 @@
+#include "core/SummaryMenu.h"
 #include "sensors/ReadingPipeline.h"
 #include "sensors/StreamingSensors.h"
 
@@ -76,6 +77,16 @@ protected:
     SummaryRow& Row(int n) { return rig.view.Row(n); }
     const std::deque<std::string>& Log(Tab tab, int slot) { return rig.view.Slot(tab, slot).log; }
     EntryCommands::StreamingModeView& Modes(int n) { return rig.view.Commands(n).streaming; }
+    // The Summary pop-up menu's item of entry n as a right click would show it now.
+    SummaryMenuEntry MenuItem(int n, SummaryMenuItem item) {
+        OpenSummaryMenu(rig.model, rig.view, n);
+        for (const SummaryMenuEntry& entry : rig.view.summaryMenu.items) {
+            if (entry.item == item) {
+                return entry;
+            }
+        }
+        return {};
+    }
     std::string Saved(int n, const char* key) {
         return rig.settings.GetSetting(DeviceModel::DeviceSection(n), key, "");
     }
@@ -462,7 +473,7 @@ TEST_F(StreamingSensorsTest, AccelerometerModeButtonStopsThenSwitchesAndBack) {
     EXPECT_TRUE(rig.model.Entry(2)->bumpMode);
     EXPECT_EQ(Saved(2, "StartInBump"), "1");
     EXPECT_EQ(rig.view.Slot(Tab::Accelerometer, 1).modeCaption, "Stop monitoring");
-    EXPECT_EQ(Modes(2).bumpMenuCaption, "Take out of Bump mode");
+    EXPECT_EQ(MenuItem(2, SummaryMenuItem::BumpMode).caption, "Take out of Bump mode");
     EXPECT_TRUE(Modes(2).binaryMode);
     EXPECT_EQ(Modes(2).modeMarker, "1");
     EXPECT_EQ(Log(Tab::Accelerometer, 1).front(), "09:05 AM Set To Bump Mode");
@@ -510,7 +521,7 @@ TEST_F(StreamingSensorsTest, ContextMenuBumpModeUsesItsOwnCommandsAndDrains) {
     link.ConnectSensor(2);
     EXPECT_EQ(sensor->CommandTexts(), (Texts{"i", "E"}));
     EXPECT_EQ(sensor->Mode(), SensorMode::Event);
-    EXPECT_EQ(Modes(2).bumpMenuCaption, "Take out of Bump mode");
+    EXPECT_EQ(MenuItem(2, SummaryMenuItem::BumpMode).caption, "Take out of Bump mode");
     EXPECT_EQ(rig.view.Slot(Tab::Accelerometer, 1).modeCaption, "Stop monitoring");
     Run(100);
     EXPECT_EQ(Row(2).status, "OK");
@@ -520,7 +531,7 @@ TEST_F(StreamingSensorsTest, ContextMenuBumpModeUsesItsOwnCommandsAndDrains) {
     streaming.mnuPopUpSetToBinaryMode_Click(2);  // "Take out of Bump mode"
     ASSERT_EQ(sensor->CommandTexts(), (Texts{"S", "A+"}));
     EXPECT_EQ(At(*sensor, 1), t0 + Milliseconds(600));
-    EXPECT_EQ(Modes(2).bumpMenuCaption, "Set to Bump mode");
+    EXPECT_EQ(MenuItem(2, SummaryMenuItem::BumpMode).caption, "Set to Bump mode");
     EXPECT_EQ(rig.view.Slot(Tab::Accelerometer, 1).modeCaption, "Set to Monitor 'bump'");
     EXPECT_EQ(Saved(2, "StartInBump"), "0");
     // The late confirmation is drained, not logged as a reading; the stream then shows.
@@ -533,7 +544,7 @@ TEST_F(StreamingSensorsTest, ContextMenuBumpModeUsesItsOwnCommandsAndDrains) {
     sensor->ClearCommands();
     streaming.mnuPopUpSetToBinaryMode_Click(2);  // "Set to Bump mode"
     EXPECT_EQ(sensor->CommandTexts(), (Texts{"S", "e"}));
-    EXPECT_EQ(Modes(2).bumpMenuCaption, "Take out of Bump mode");
+    EXPECT_EQ(MenuItem(2, SummaryMenuItem::BumpMode).caption, "Take out of Bump mode");
     EXPECT_EQ(rig.view.Slot(Tab::Accelerometer, 1).modeCaption, "Stop monitoring");
 }
 
@@ -551,8 +562,8 @@ TEST_F(StreamingSensorsTest, DistanceModeButtonAndMenu) {
     EXPECT_EQ(sensor->Mode(), SensorMode::Event);
     EXPECT_TRUE(rig.model.Entry(3)->proximityMode);
     EXPECT_EQ(rig.view.Slot(Tab::Distance, 2).modeCaption, "Set to Distance mode");
-    EXPECT_EQ(Modes(3).proximityMenuCaption, "Set to Distance Mode");
-    EXPECT_TRUE(Modes(3).proximityMenusEnabled);
+    EXPECT_EQ(MenuItem(3, SummaryMenuItem::ProximityMode).caption, "Set to Distance mode");
+    EXPECT_TRUE(MenuItem(3, SummaryMenuItem::SetProximityNotifications).visible);
     EXPECT_EQ(Saved(3, "StartInProx"), "1");
     EXPECT_EQ(Row(3).reading, " ");
     EXPECT_EQ(Row(3).readingColour, TextColour::Red);
@@ -576,7 +587,7 @@ TEST_F(StreamingSensorsTest, DistanceModeButtonAndMenu) {
     sensor->ClearCommands();
     streaming.mnuPopupSetProximityMode_Click(3);
     EXPECT_EQ(sensor->CommandTexts(), (Texts{"S", "E"}));
-    EXPECT_EQ(Modes(3).proximityMenuCaption, "Set to Distance Mode");
+    EXPECT_EQ(MenuItem(3, SummaryMenuItem::ProximityMode).caption, "Set to Distance mode");
 }
 
 TEST_F(StreamingSensorsTest, CommandsOnASensorThatIsNotOpen) {
@@ -591,7 +602,7 @@ TEST_F(StreamingSensorsTest, CommandsOnASensorThatIsNotOpen) {
     streaming.cmdSetToProximityMode_Click(2);
     EXPECT_EQ(Row(3).reading, "OFF");
     EXPECT_FALSE(Row(3).statusVisible);
-    EXPECT_EQ(Modes(3).connectMenuCaption, "Connect This Sensor");
+    EXPECT_EQ(MenuItem(3, SummaryMenuItem::ConnectSensor).caption, "Connect This Sensor");
 }
 
 // ---- Event modes ----
@@ -631,7 +642,7 @@ TEST_F(StreamingSensorsTest, DistanceInProximityModeDrivesTheProximityActions) {
     EXPECT_EQ(sensor->CommandTexts(), (Texts{"i", "E"}));
     EXPECT_TRUE(rig.model.Entry(3)->proximityMode);
     EXPECT_EQ(rig.view.Slot(Tab::Distance, 2).modeCaption, "Set to Distance mode");
-    EXPECT_EQ(Modes(3).proximityMenuCaption, "Set to Distance Mode");
+    EXPECT_EQ(MenuItem(3, SummaryMenuItem::ProximityMode).caption, "Set to Distance mode");
 
     sensor->SetDistance(60);
     Run(10);
