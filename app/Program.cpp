@@ -32,6 +32,8 @@
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
 #include "platform/SerialByIdDirectory.h"
+#include "reporting/HistorySeries.h"
+#include "reporting/StdLogFileSystem.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
@@ -329,6 +331,10 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         main.bumpModeMenu = [&engine](int n) { engine.streaming.mnuPopUpSetToBinaryMode_Click(n); };
         main.sensitivityMenu = [&engine](int n) {
             engine.streaming.mnuPopupSetSensitivity_Click(n);
+        };
+        main.readHistory = [&engine, &clock](int n, HistoryRange range) {
+            return ReadSensorHistory(StdLogFileSystem(), engine.logFiles.LogDirectory(),
+                                     engine.model, engine.prefs, n, range, clock->Now());
         };
         main.exitRequested = [&engine] {
             if (engine.startup.ConfirmExit()) {

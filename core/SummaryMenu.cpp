@@ -31,6 +31,7 @@ bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n) {
         {SummaryMenuItem::Calibrate, "Calibrate to 0"},
         {SummaryMenuItem::BumpMode, "Set to Bump mode"},
         {SummaryMenuItem::SetSensitivity, "Set Sensitivity"},
+        {SummaryMenuItem::History, "History"},
     };
 
     // A failed connection marks the entry NotConnected; its menu is still that of its kind.
@@ -78,6 +79,11 @@ bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n) {
             item->visible = false;
         }
     }
+    // Only the kinds whose log files hold numbers have a chart to show.
+    Item(menu, SummaryMenuItem::History).visible =
+        kind == DeviceKind::Temperature || kind == DeviceKind::Humidity ||
+        kind == DeviceKind::Combined || kind == DeviceKind::Accelerometer ||
+        kind == DeviceKind::Distance;
     view.Changed();
     return true;
 }

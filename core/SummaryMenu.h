@@ -6,7 +6,7 @@ class DeviceModel;
 class ViewModel;
 
 // A right-button press on the Summary row of setup index n: remembers n and fills
-// `view.summaryMenu` with the nine items as the entry's kind and state allow. An index outside
+// `view.summaryMenu` with the ten items as the entry's kind and state allow. An index outside
 // 1..10 leaves no menu. Answers whether there is a menu to show.
 bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n);
 

@@ -101,8 +101,9 @@ enum class SummaryMenuItem {
     Calibrate,
     BumpMode,
     SetSensitivity,
+    History,  // the sensor's history chart
 };
-inline constexpr int kSummaryMenuItemCount = 9;
+inline constexpr int kSummaryMenuItemCount = 10;
 
 struct SummaryMenuEntry {
     SummaryMenuItem item = SummaryMenuItem::ConnectSensor;
@@ -117,7 +118,7 @@ struct SummaryMenuEntry {
 // until the next press: the items act on that entry.
 struct SummaryMenuView {
     int setupIndex = 0;                   // 0: no menu
-    std::vector<SummaryMenuEntry> items;  // all nine, hidden ones included; empty: no menu
+    std::vector<SummaryMenuEntry> items;  // all ten, hidden ones included; empty: no menu
 };
 
 // Everything the program shows, as plain data. The engine changes it and calls Changed(); the

@@ -4,6 +4,7 @@
 
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
+#include "reporting/HistorySeries.h"
 
 namespace vigiltron {
 
@@ -25,6 +26,9 @@ struct MainWindowCommands {
     std::function<void(int)> calibrateMenu;      // "Calibrate to 0"
     std::function<void(int)> bumpModeMenu;       // "Set to Bump mode" / "Take out of Bump mode"
     std::function<void(int)> sensitivityMenu;    // "Set Sensitivity"
+    std::function<void(int)> showHistory;        // "History": opens the entry's chart
+    // What the chart of the entry at a setup index shows for a range; read again on each range.
+    std::function<HistorySeries(int, HistoryRange)> readHistory;
     // The "Reset" command of a slot 1..4 on the Temperature or Humidity tab.
     std::function<void(Tab, int)> clearHighLow;
     // "Clear Local Log" of a slot's on-screen view; the log-directory commands.

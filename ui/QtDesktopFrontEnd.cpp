@@ -7,6 +7,7 @@
 #include "core/ViewModel.h"
 #include "platform/QtSoundPlayer.h"
 #include "ui/AlarmWindow.h"
+#include "ui/HistoryWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 
@@ -17,6 +18,14 @@ namespace {
 class QtDesktopWindows : public DesktopWindows {
 public:
     QtDesktopWindows(ViewModel& view, QtDialogs* dialogs, DesktopCommands commands) {
+        // "History" opens a chart window over the program's reader; only this side can make
+        // windows. Each chart closes itself (and goes with the main window, its parent).
+        commands.main.showHistory = [this, read = commands.main.readHistory](int n) {
+            auto* window = new HistoryWindow(
+                [read, n](HistoryRange range) { return read ? read(n, range) : HistorySeries{}; },
+                main_.get());
+            window->show();
+        };
         main_ = std::make_unique<MainWindow>(view, std::move(commands.main));
         if (dialogs != nullptr) {
             dialogs->SetParentWindow(main_.get());

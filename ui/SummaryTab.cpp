@@ -169,6 +169,9 @@ std::unique_ptr<QMenu> SummaryTab::BuildRowMenu(int setupIndex) {
                 case SummaryMenuItem::SetSensitivity:
                     Run(c.sensitivityMenu, n);
                     break;
+                case SummaryMenuItem::History:
+                    Run(c.showHistory, n);
+                    break;
             }
         });
     }

@@ -64,10 +64,14 @@ protected:
 
 TEST_F(SummaryMenuTest, AccelerometerCommandsFollowTheConnectionAndBumpMode) {
     Load(2, "Vigiltron/A (2-Axis Accelerometer)");
-    const Lines disconnected = {"Connect This Sensor",     "Connect All",
-                                "Rename Sensor",           "Set Thresholds",
-                                "Calibrate to 0 (greyed)", "Set to Bump mode (greyed)",
-                                "Set Sensitivity (greyed)"};
+    const Lines disconnected = {"Connect This Sensor",
+                                "Connect All",
+                                "Rename Sensor",
+                                "Set Thresholds",
+                                "Calibrate to 0 (greyed)",
+                                "Set to Bump mode (greyed)",
+                                "Set Sensitivity (greyed)",
+                                "History"};
     EXPECT_EQ(Menu(2), disconnected);
 
     // The items keep their order, hidden ones included, so the window can map them.
@@ -79,7 +83,8 @@ TEST_F(SummaryMenuTest, AccelerometerCommandsFollowTheConnectionAndBumpMode) {
                                                 SummaryMenuItem::ProximityMode,
                                                 SummaryMenuItem::Calibrate,
                                                 SummaryMenuItem::BumpMode,
-                                                SummaryMenuItem::SetSensitivity};
+                                                SummaryMenuItem::SetSensitivity,
+                                                SummaryMenuItem::History};
     for (std::size_t i = 0; i < order.size(); ++i) {
         EXPECT_EQ(view.summaryMenu.items[i].item, order[i]) << i;
     }
@@ -87,7 +92,7 @@ TEST_F(SummaryMenuTest, AccelerometerCommandsFollowTheConnectionAndBumpMode) {
     Connect(2);
     EXPECT_EQ(Menu(2),
               (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds",
-                     "Calibrate to 0", "Set to Bump mode", "Set Sensitivity"}));
+                     "Calibrate to 0", "Set to Bump mode", "Set Sensitivity", "History"}));
     model.Entry(2)->bumpMode = true;
     EXPECT_EQ(Menu(2)[5], "Take out of Bump mode");
 
@@ -110,18 +115,18 @@ TEST_F(SummaryMenuTest, DistanceSensorOffersTheOtherModeAndSensitivityOnlyWhileC
     Load(4, "Vigiltron/D (Distance)");
     EXPECT_EQ(Menu(4), (Lines{"Connect This Sensor", "Connect All", "Rename Sensor",
                               "Set Thresholds", "Set Proximity Notifications",
-                              "Set to Proximity mode", "Set Sensitivity (greyed)"}));
+                              "Set to Proximity mode", "Set Sensitivity (greyed)", "History"}));
 
     Connect(4, "12.5");
     model.Entry(4)->proximityMode = true;
-    EXPECT_EQ(Menu(4),
-              (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds",
-                     "Set Proximity Notifications", "Set to Distance mode", "Set Sensitivity"}));
+    EXPECT_EQ(Menu(4), (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor",
+                              "Set Thresholds", "Set Proximity Notifications",
+                              "Set to Distance mode", "Set Sensitivity", "History"}));
     model.Entry(4)->proximityMode = false;
     EXPECT_EQ(Menu(4)[5], "Set to Proximity mode");
 }
 
-TEST_F(SummaryMenuTest, OtherKindsShowOnlyConnectRenameAndThresholds) {
+TEST_F(SummaryMenuTest, OtherKindsShowConnectRenameThresholdsAndHistoryWhenTheyLogNumbers) {
     Load(1, "Vigiltron/T (Temperature)");
     Load(2, "Vigiltron/H (Humidity)");
     Load(3, "Vigiltron/P (Proximity)");
@@ -130,18 +135,22 @@ TEST_F(SummaryMenuTest, OtherKindsShowOnlyConnectRenameAndThresholds) {
     Connect(3);
     Connect(5, "45");
     const Lines basic = {"Connect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds"};
-    for (int n : {1, 2, 4}) {
-        EXPECT_EQ(Menu(n), basic) << n;
+    Lines withHistory = basic;
+    withHistory.push_back("History");
+    for (int n : {1, 2}) {
+        EXPECT_EQ(Menu(n), withHistory) << n;
     }
+    // Water and proximity logs hold no readings to chart.
+    EXPECT_EQ(Menu(4), basic);
     EXPECT_EQ(Menu(3),
               (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds"}));
 
     // A combined sensor is connected from its humidity row only; its temperature row tells
     // what that command would do.
-    EXPECT_EQ(Menu(5),
-              (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds"}));
+    EXPECT_EQ(Menu(5), (Lines{"Disconnect This Sensor", "Connect All", "Rename Sensor",
+                              "Set Thresholds", "History"}));
     EXPECT_EQ(Menu(6), (Lines{"Disconnect This Sensor (greyed)", "Connect All", "Rename Sensor",
-                              "Set Thresholds"}));
+                              "Set Thresholds", "History"}));
 }
 
 TEST_F(SummaryMenuTest, ConnectItemNamesWhatItsCommandWillDo) {

@@ -46,6 +46,7 @@ protected:
         c.calibrateMenu = record("calibrate");
         c.bumpModeMenu = record("bump mode");
         c.sensitivityMenu = record("sensitivity");
+        c.showHistory = record("history");
         c.connectAll = [this] { ran.push_back("connect all"); };
         c.setThresholds = [this] { ran.push_back("thresholds"); };
         c.setProximityNotifications = [this] { ran.push_back("proximity notifications"); };
@@ -115,16 +116,17 @@ TEST_F(SummaryMenuWindowTest, RightPressOnARowShowsTheEngineMenuAndItsItemsRunTh
     EXPECT_EQ(Shown(*menu),
               (std::vector<std::string>{"Disconnect This Sensor", "Connect All", "Rename Sensor",
                                         "Set Thresholds", "Calibrate to 0", "Take out of Bump mode",
-                                        "Set Sensitivity"}));
+                                        "Set Sensitivity", "History"}));
     for (const char* caption :
          {"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds",
-          "Calibrate to 0", "Take out of Bump mode", "Set Sensitivity"}) {
+          "Calibrate to 0", "Take out of Bump mode", "Set Sensitivity", "History"}) {
         if (QAction* action = Item(*menu, caption)) {
             action->trigger();
         }
     }
     EXPECT_EQ(ran, (std::vector<std::string>{"toggle 3", "connect all", "rename 3", "thresholds",
-                                             "calibrate 3", "bump mode 3", "sensitivity 3"}));
+                                             "calibrate 3", "bump mode 3", "sensitivity 3",
+                                             "history 3"}));
 
     // The reading opens its row's menu too; a new press replaces the open menu.
     ran.clear();
@@ -134,7 +136,7 @@ TEST_F(SummaryMenuWindowTest, RightPressOnARowShowsTheEngineMenuAndItsItemsRunTh
     EXPECT_EQ(Shown(*menu),
               (std::vector<std::string>{"Disconnect This Sensor", "Connect All", "Rename Sensor",
                                         "Set Thresholds", "Set Proximity Notifications",
-                                        "Set to Proximity mode", "Set Sensitivity"}));
+                                        "Set to Proximity mode", "Set Sensitivity", "History"}));
     Item(*menu, "Set Proximity Notifications")->trigger();
     Item(*menu, "Set to Proximity mode")->trigger();
     EXPECT_EQ(ran, (std::vector<std::string>{"proximity notifications", "proximity mode 4"}));
