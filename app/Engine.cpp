@@ -55,7 +55,9 @@ Engine::Engine(EngineServices s)
                                         prefs, link, proximity}),
       portScan(PortScan::Services{s.loop, s.dialogs, s.journal, s.ports, s.settings, model, view,
                                   deviceSetup,
-                                  s.serialDevices ? *s.serialDevices : noSerialDevices}) {
+                                  s.serialDevices ? *s.serialDevices : noSerialDevices}),
+      help(HelpCommands::Services{view, s.dialogs, s.files, VIGILTRON_VERSION,
+                                  VIGILTRON_BUILD_DATE}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);

@@ -31,6 +31,7 @@
 #include "sensors/SensorLink.h"
 #include "sensors/SetupPreferences.h"
 #include "sensors/StreamingSensors.h"
+#include "shell/HelpCommands.h"
 #include "sim/MemorySerialDeviceDirectory.h"
 
 namespace vigiltron {
@@ -91,6 +92,8 @@ public:
     MemorySerialDeviceDirectory noSerialDevices;
     DeviceSetup deviceSetup;
     PortScan portScan;
+    // The Help menu; the program sets the help file it reads.
+    HelpCommands help;
 };
 
 }  // namespace vigiltron

@@ -306,6 +306,8 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                                  files, system, *sound, paths.applicationFolder,
                                  paths.configDirectory, scenario ? nullptr : &serialDevices});
 
+    engine.help.helpFile = ResourcePath("README.TXT");
+
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
         viewJournal = std::make_unique<ViewJournal>(engine.view, *journal, *loop);
@@ -353,6 +355,9 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         main.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
         main.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };
         main.registryCleanOut = [&engine] { engine.startup.RegistryCleanOut(); };
+        main.showHelp = [&engine] { engine.help.mnuHelp_Click(); };
+        main.checkForUpdates = [&engine] { engine.help.mnuCheckForUpdates_Click(); };
+        main.about = [&engine] { engine.help.mnuAbout_Click(); };
         commands.alarmContinue = [&engine] { engine.alerts.Continue(); };
         commands.alarmDisableAll = [&engine] { engine.alerts.DisableAllAlarms(); };
         windows = desktop->ShowWindows(engine.view, *dialogs, std::move(commands));

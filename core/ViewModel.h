@@ -76,6 +76,16 @@ struct AlarmWindowView {
     friend bool operator==(const AlarmWindowView&, const AlarmWindowView&) = default;
 };
 
+// The help window: a heading (its title) over a read-only text.
+struct HelpWindowView {
+    bool visible = false;
+    std::string heading;
+    std::string text;
+    // Raised by every request to show the window: it comes back to the front each time, even
+    // when it is already open or the user closed it since.
+    int raiseCount = 0;
+};
+
 // The per-entry commands of the setup window.
 struct EntryCommands {
     std::string connectCaption = "Connect";
@@ -156,6 +166,7 @@ public:
     bool setupWindowOnProximityPage = false;
     SummaryMenuView summaryMenu;
     AlarmWindowView alarm;
+    HelpWindowView help;
     // The add window, the scan list and the device rows of the setup window.
     DeviceSetupView deviceSetup;
     // The preference pages of the setup window.

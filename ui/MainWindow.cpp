@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTabWidget>
 
+#include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
 
@@ -33,6 +34,7 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
         tabs_->addTab(page, QString::fromStdString(TabName(tab)));
         sensorTabs_.push_back(page);
     }
+    helpWindow_ = new HelpWindow(this);
     BuildMenus();
 
     // A burst of changes (a reading updates the row, the slot and the log one after another)
@@ -106,6 +108,18 @@ void MainWindow::BuildMenus() {
             commands_.connectAll();
         }
     });
+
+    helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+    for (const auto& [caption, command] :
+         {std::pair{QStringLiteral("&Vigiltron Manager Help"), commands_.showHelp},
+          std::pair{QStringLiteral("&Check for updates"), commands_.checkForUpdates},
+          std::pair{QStringLiteral("&About Vigiltron Manager"), commands_.about}}) {
+        connect(helpMenu_->addAction(caption), &QAction::triggered, this, [command] {
+            if (command) {
+                command();
+            }
+        });
+    }
 }
 
 void MainWindow::ScheduleRefresh() {
@@ -131,6 +145,13 @@ void MainWindow::Refresh() {
     placeInStartupAction_->setChecked(view_.placedInStartup);
     removeFromStartupAction_->setVisible(view_.removeFromStartupVisible);
     regCleanAction_->setVisible(view_.regCleanMenuVisible);
+    helpWindow_->Render(view_.help);
+    if (view_.help.visible && view_.help.raiseCount != helpRaiseCount_) {
+        helpWindow_->show();
+        helpWindow_->raise();
+        helpWindow_->activateWindow();
+    }
+    helpRaiseCount_ = view_.help.raiseCount;
     ApplyBusyPointer(view_.busyDepth > 0);
 }
 

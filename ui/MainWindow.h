@@ -10,16 +10,18 @@
 #include "ui/MainWindowCommands.h"
 
 class QAction;
+class QMenu;
 class QTabWidget;
 
 namespace vigiltron {
 
+class HelpWindow;
 class SensorTab;
 class SummaryTab;
 
-// The main window: the Summary tab and one tab per sensor kind, the File and Sensors menus. It
-// renders the view model after every burst of changes and forwards the user's commands; it keeps
-// no state of its own.
+// The main window: the Summary tab and one tab per sensor kind, the File, Logs, Sensors and Help
+// menus. It renders the view model after every burst of changes and forwards the user's commands;
+// it keeps no state of its own.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -39,6 +41,9 @@ public:
     QTabWidget* Tabs() const { return tabs_; }
     QAction* ConnectAllAction() const { return connectAllAction_; }
     QAction* ExitAction() const { return exitAction_; }
+    // The Help menu and the help window it opens.
+    QMenu* HelpMenu() const { return helpMenu_; }
+    HelpWindow* Help() const { return helpWindow_; }
 
 private:
     void BuildMenus();
@@ -55,6 +60,9 @@ private:
     QAction* placeInStartupAction_ = nullptr;
     QAction* removeFromStartupAction_ = nullptr;
     QAction* regCleanAction_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr;
+    int helpRaiseCount_ = 0;  // the view model's request last acted on
     QTimer refreshTimer_;
     std::uint64_t refreshCount_ = 0;
     bool busyPointerShown_ = false;

@@ -45,6 +45,11 @@ struct MainWindowCommands {
     std::function<void(bool)> placeInStartup;
     std::function<void()> removeFromStartup;
     std::function<void()> registryCleanOut;
+    // Help menu: "&Vigiltron Manager Help" (the program fills the view model's `help`, which the
+    // window then shows), "&Check for updates" and "&About Vigiltron Manager".
+    std::function<void()> showHelp;
+    std::function<void()> checkForUpdates;
+    std::function<void()> about;
 };
 
 }  // namespace vigiltron

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -17,6 +18,7 @@
 
 #include <tuple>
 
+#include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
 #include "ui/ViewStyle.h"
@@ -42,6 +44,7 @@ struct Recorded {
     std::vector<std::pair<Tab, int>> logsCleared;
     std::vector<std::tuple<Tab, int, SlotButton>> slotButtons;
     int exits = 0;
+    std::vector<std::string> help;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -60,6 +63,9 @@ protected:
             calls.slotButtons.emplace_back(tab, slot, button);
         };
         commands.exitRequested = [this] { ++calls.exits; };
+        commands.showHelp = [this] { calls.help.push_back("help"); };
+        commands.checkForUpdates = [this] { calls.help.push_back("updates"); };
+        commands.about = [this] { calls.help.push_back("about"); };
         window = std::make_unique<MainWindow>(view, std::move(commands));
         window->show();
         Pump();
@@ -296,6 +302,45 @@ TEST_F(MainWindowTest, TitleTabsAndExit) {
 
     window->ExitAction()->trigger();
     EXPECT_EQ(calls.exits, 1);
+}
+
+TEST_F(MainWindowTest, HelpMenuForwardsItsEntriesAndTheHelpWindowFollowsTheViewModel) {
+    QMenu* menu = window->HelpMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), "&Help");
+    QStringList captions;
+    for (QAction* action : menu->actions()) {
+        captions << action->text();
+        action->trigger();
+    }
+    EXPECT_EQ(captions, (QStringList{"&Vigiltron Manager Help", "&Check for updates",
+                                     "&About Vigiltron Manager"}));
+    EXPECT_EQ(calls.help, (std::vector<std::string>{"help", "updates", "about"}));
+
+    HelpWindow* help = window->Help();
+    ASSERT_NE(help, nullptr);
+    EXPECT_FALSE(help->isVisible());
+    view.help.heading = "General Help";
+    view.help.text = "Vigiltron Manager watches serial sensors.";
+    view.help.visible = true;
+    ++view.help.raiseCount;
+    view.Changed();
+    Pump();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle(), "General Help");
+    EXPECT_EQ(help->Heading()->text(), "General Help");
+    EXPECT_EQ(help->Text()->toPlainText(), "Vigiltron Manager watches serial sensors.");
+    EXPECT_TRUE(help->Text()->isReadOnly());
+
+    // Closed by the user, it opens again on the next request, and only then.
+    help->close();
+    view.Changed();
+    Pump();
+    EXPECT_FALSE(help->isVisible());
+    ++view.help.raiseCount;
+    view.Changed();
+    Pump();
+    EXPECT_TRUE(help->isVisible());
 }
 
 TEST_F(MainWindowTest, BusyPointerWhileACommandRuns) {
