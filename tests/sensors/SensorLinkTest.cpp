@@ -2,46 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include "sensors/SensorRig.h"
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
-#include "alerts/AlertDispatcher.h"
-#include "alerts/ProximityActions.h"
-#include "alerts/ThresholdEvaluator.h"
-#include "alerts/UnconfiguredTransports.h"
-#include "config/MemorySettingsTree.h"
-#include "config/Preferences.h"
-#include "core/DeviceModel.h"
-#include "reporting/LogFiles.h"
-#include "sensors/ReadingPipeline.h"
-#include "sim/RecordingSystemActions.h"
-#include "sim/ScriptedDialogs.h"
-#include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
-#include "sim/VirtualEventLoop.h"
 
 namespace vigiltron {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SensorLinkTest : public ::testing::Test {
+class SensorLinkTest : public ::testing::Test, protected SensorRig {
 protected:
-    SensorLinkTest() {
-        logDir =
-            fs::temp_directory_path() /
-            ("vigiltron-link-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(logDir);
-        fs::create_directories(logDir);
-        prefs.logdir = logDir.string();
-        logFiles.defaultLogDirectory = logDir.string();
-        link.ApplyReadingInterval();
-    }
-    ~SensorLinkTest() override { fs::remove_all(logDir); }
-
     std::shared_ptr<SimulatedSensor> AddDevice(int n, const char* type, SensorKind simKind, int com,
                                                const std::string& subIndex,
                                                const std::string& name) {
@@ -63,48 +39,6 @@ protected:
         ports.Attach(com, sensor);
         return sensor;
     }
-
-    VirtualEventLoop loop;
-    VirtualClock clock{loop, LocalDateTime{2026, 12, 7, 16, 5, 9, 0}};
-    ScriptedDialogs dialogs;
-    NullJournal journal;
-    SimulatedPortFactory ports{loop};
-    MemorySettingsTree settings;
-    DeviceModel model{dialogs, settings};
-    ViewModel view;
-    Preferences prefs = Preferences::Defaults("/unused");
-    SilentSoundPlayer sound;
-    UnconfiguredMailTransport systemMail;
-    UnconfiguredSmtpMailer smtp;
-    UnconfiguredPager pager;
-    AlertDispatcher alerts{AlertDispatcher::Services{prefs,
-                                                     view,
-                                                     model,
-                                                     dialogs,
-                                                     journal,
-                                                     clock,
-                                                     settings,
-                                                     sound,
-                                                     systemMail,
-                                                     smtp,
-                                                     pager,
-                                                     {},
-                                                     {}}};
-    ThresholdEvaluator evaluator{
-        ThresholdEvaluator::Services{prefs, view, model, alerts, {}, [] { return false; }}};
-    fs::path logDir;
-    LogFiles logFiles{LogFiles::Services{loop, clock, dialogs, model, view, settings, prefs}};
-    std::vector<int> deleted;
-    RecordingSystemActions system;
-    ProximityActions actions{
-        ProximityActions::Services{prefs, settings, dialogs, loop, system, model, view}, {}};
-    ReadingPipeline readings{ReadingPipeline::Services{clock, journal, model, view, prefs,
-                                                       evaluator, actions, logFiles}};
-    SensorLink link{SensorLink::Services{loop, dialogs, journal, ports, model, view, prefs,
-                                         readings, logFiles, nullptr, [this](int n) {
-                                             deleted.push_back(n);
-                                             model.DeleteEntry(n);
-                                         }}};
 };
 
 TEST_F(SensorLinkTest, ReadingIntervalPeriods) {
@@ -201,7 +135,7 @@ TEST_F(SensorLinkTest, IdentificationDecidesTheConnection) {
     link.ConnectSensor(1);
     ASSERT_FALSE(dialogs.Messages().empty());
     EXPECT_EQ(dialogs.Messages()[0].rfind("Warning: Device appears to be a Vigiltron/T", 0), 0u);
-    EXPECT_EQ(deleted, std::vector<int>{1});
+    EXPECT_TRUE(model.IsFree(1));  // deleted from the setup
     EXPECT_EQ(view.Commands(1).connectCaption, "Connect");
 
     // A humidity-capable sensor on a temperature entry is polled as temperature.
