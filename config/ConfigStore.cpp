@@ -12,8 +12,8 @@
 #include "core/Clock.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
-#include "core/SettingsTree.h"
 #include "core/LooseText.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 
@@ -29,15 +29,6 @@ constexpr const char* kPageAlertSetup = "Page Alert Setup";
 constexpr const char* kInternetUpdateSetup = "Internet Update Setup";
 constexpr const char* kDeviceSetup = "Device Setup";
 constexpr const char* kLogging = "Logging";
-
-// The leading whole number of a stored text (as the Windows edition's numeric conversion reads
-// "12abc"), 0 when there is none.
-int LeadingNumber(std::string_view text) {
-    text = Trim(text);
-    int value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0;
-}
 
 // How one preference travels to and from its stored text.
 struct Binding {
@@ -509,7 +500,7 @@ bool ConfigStore::LoadDeviceRegistry() {
         if (total == "99") {
             return true;  // no device list was ever saved
         }
-        int count = LeadingNumber(total);
+        int count = LeadingWholeNumber(total);
         if (count < 0) {
             settings_.SaveSetting("Program Setup\\", "TotalDevices", "0");
             return true;
@@ -548,11 +539,11 @@ bool ConfigStore::LoadDeviceRegistry() {
             if (IsCameraType(record.deviceType)) {
                 const std::string driver = settings_.GetSetting(section, "CamDriverIndex");
                 record.camDriverIndex =
-                    driver.empty() ? DeviceModel::kCameraFree : LeadingNumber(driver);
+                    driver.empty() ? DeviceModel::kCameraFree : LeadingWholeNumber(driver);
                 record.driverName = settings_.GetSetting(section, "DriverName");
                 record.usedByDriver = settings_.GetSetting(section, "UsedByDriver");
             } else {
-                record.port = LeadingNumber(settings_.GetSetting(section, "Port"));
+                record.port = LeadingWholeNumber(settings_.GetSetting(section, "Port"));
                 record.calibrateOnConnect =
                     ToBoolean(settings_.GetSetting(section, "CalibrateOnConnect"));
                 record.proxSens = settings_.GetSetting(section, "ProxSens");
@@ -591,7 +582,7 @@ bool ConfigStore::LoadDeviceINI() {
             dialogs_.ShowMessage("TotalDevs = 0");
             return true;
         }
-        int count = LeadingNumber(total);
+        int count = LeadingWholeNumber(total);
         if (count < 0) {
             dialogs_.ShowMessage("Error In LoadDeviceINI: the device count " + total +
                                  " is negative");
@@ -623,7 +614,7 @@ bool ConfigStore::LoadDeviceINI() {
                 record.fileLogging = true;
             }
             record.deviceName = file->GetString(section, "DeviceName", "");
-            record.port = LeadingNumber(file->GetString(section, "Port", "1"));
+            record.port = LeadingWholeNumber(file->GetString(section, "Port", "1"));
             if (kind == DeviceKind::Accelerometer || kind == DeviceKind::Distance) {
                 record.calibrateOnConnect =
                     ToBoolean(file->GetString(section, "CalibrateOnConnect", "0"));
@@ -636,7 +627,7 @@ bool ConfigStore::LoadDeviceINI() {
                 const std::string tree = DeviceModel::DeviceSection(n);
                 const std::string driver = settings_.GetSetting(tree, "CamDriverIndex");
                 record.camDriverIndex =
-                    driver.empty() ? DeviceModel::kCameraFree : LeadingNumber(driver);
+                    driver.empty() ? DeviceModel::kCameraFree : LeadingWholeNumber(driver);
                 record.driverName = settings_.GetSetting(tree, "DriverName");
             }
             devices_.SetEntry(n, record);

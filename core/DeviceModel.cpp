@@ -4,20 +4,12 @@
 #include <charconv>
 
 #include "core/Dialogs.h"
-#include "core/SettingsTree.h"
 #include "core/LooseText.h"
+#include "core/SettingsTree.h"
 
 namespace vigiltron {
 
 namespace {
-
-// The leading whole number of a stored text, 0 when it has none (stored values are loose text).
-int LeadingNumber(std::string_view text) {
-    text = Trim(text, " ");
-    int value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0;
-}
 
 // A slot or camera number 1..4 taken from a whole sub-index text; 0 for anything else.
 int SingleSlot(std::string_view subIndex) {
@@ -236,7 +228,7 @@ std::string DeviceModel::ListSubIndexes(DeviceKind kind) const {
     for (int i = kFirstIndex; i <= kLastIndex; ++i) {
         const DeviceKind k = EffectiveKind(i);
         if (k == kind || k == DeviceKind::Distance) {
-            list += std::to_string(LeadingNumber(entries_[i].subIndex));
+            list += std::to_string(LeadingWholeNumber(entries_[i].subIndex, " "));
         }
     }
     return list;
@@ -382,7 +374,8 @@ bool DeviceModel::DeleteEntry(int n) {
 }
 
 void DeviceModel::LowerStoredCameraCount() {
-    const int stored = LeadingNumber(settings_.GetSetting("Program Setup", "TotalCameras", "0"));
+    const int stored =
+        LeadingWholeNumber(settings_.GetSetting("Program Setup", "TotalCameras", "0"), " ");
     settings_.SaveSetting("Program Setup", "TotalCameras", std::to_string(std::max(0, stored - 1)));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <string_view>
 
 namespace vigiltron {
@@ -12,6 +13,15 @@ inline std::string_view Trim(std::string_view text, std::string_view blanks = " 
         return {};
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// The whole number a stored text starts with (after blanks), 0 when it has none: stored counts,
+// ports and indexes are loose text.
+inline int LeadingWholeNumber(std::string_view text, std::string_view blanks = " \t") {
+    text = Trim(text, blanks);
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc() ? value : 0;
 }
 
 // Whether `text` holds `what` anywhere: how sensor replies and stream lines are recognised.

@@ -26,13 +26,6 @@ constexpr const char* kNoSlot = "CurSubIndex = 0 Condition. Please manually add 
 constexpr const char* kTwoSlots = "There must be two consecutive slots open to add this sensor.";
 constexpr const char* kOneV2 = "Only one Vigiltron/V2 camera can be used at this time.";
 
-int LeadingNumber(std::string_view text) {
-    text = Trim(text);
-    int value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0;
-}
-
 // The kind a type of the add window stands for; the combined sensor is offered under a text of
 // its own that no stored record carries.
 DeviceKind KindOfOfferedType(const std::string& type) {
@@ -90,7 +83,7 @@ bool DeviceSetup::OpenAddWindow(bool duringStartup) {
     v.driverListVisible = false;
     v.addWindowVisible = true;
     try {
-        if (LeadingNumber(s_.settings.GetSetting(kProgramSetup, "TotalCameras", "0")) < 1) {
+        if (LeadingWholeNumber(s_.settings.GetSetting(kProgramSetup, "TotalCameras", "0")) < 1) {
             s_.settings.SaveSetting(kProgramSetup, "TotalCameras", "1");
             s_.prefs.TotalCameras = "1";
         }
@@ -471,7 +464,8 @@ int DeviceSetup::HighestIndexInUse() const {
 }
 
 void DeviceSetup::SaveTotalDevices(int change, bool reportFileError) {
-    const int stored = LeadingNumber(s_.settings.GetSetting(kProgramSetup, "TotalDevices", "0"));
+    const int stored =
+        LeadingWholeNumber(s_.settings.GetSetting(kProgramSetup, "TotalDevices", "0"));
     // Both loaders read the records 1..TotalDevices, so the count never drops below the highest
     // index still in use: a gap left by a deletion must not hide the records after it.
     const int highest = HighestIndexInUse();
