@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PlaceDevice.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -151,14 +153,7 @@ protected:
         record.subIndex = subIndex;
         record.fileLogging = fileLogging;
         record.tabLogging = tabLogging;
-        model.SetEntry(n, record);
-        if (std::string(type) == kTypeComboHumidity) {
-            record.deviceType = kTypeComboTemperature;
-            record.port = 0;
-            model.SetEntry(n + 1, record);
-        }
-        model.CreateSetupArray();
-        model.TakeSlot(n);
+        PlaceDevice(model, n, record);
     }
 
     std::vector<std::string> LogFileNames() const {

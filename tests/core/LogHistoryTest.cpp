@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PlaceDevice.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,14 +90,7 @@ protected:
         record.subIndex = subIndex;
         record.fileLogging = true;
         record.tabLogging = false;
-        model.SetEntry(n, record);
-        if (std::string(type) == kTypeComboHumidity) {
-            record.deviceType = kTypeComboTemperature;
-            record.port = 0;
-            model.SetEntry(n + 1, record);
-        }
-        model.CreateSetupArray();
-        model.TakeSlot(n);
+        PlaceDevice(model, n, record);
     }
 
     History Read(const std::string& name, const std::string& suffix,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PlaceDevice.h"
+
 #include "sensors/SensorRig.h"
 
 #include <filesystem>
@@ -26,14 +28,7 @@ protected:
         record.deviceName = name;
         record.port = com;
         record.subIndex = subIndex;
-        model.SetEntry(n, record);
-        if (std::string(type) == kTypeComboHumidity) {
-            record.deviceType = kTypeComboTemperature;
-            record.port = 0;
-            model.SetEntry(n + 1, record);
-        }
-        model.CreateSetupArray();
-        model.TakeSlot(n);
+        PlaceDevice(model, n, record);
         view.Commands(n).connectEnabled = true;
         auto sensor = std::make_shared<SimulatedSensor>(loop, simKind);
         ports.Attach(com, sensor);
