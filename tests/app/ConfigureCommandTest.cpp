@@ -7,39 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ProgramRun.h"
+
 #include <string>
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunManager(const QStringList& args) {
-    QProcess process;
-    process.start(VIGILTRON_BINARY, args);
-    RunResult run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = "timed out";
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(content);
-    return path;
-}
+using vigiltron::testing_support::RunProgram;
+using vigiltron::testing_support::RunResult;
+using vigiltron::testing_support::WriteFile;
 
 // A registry editor's export: UTF-16LE with its byte-order mark and CR LF line ends.
 QByteArray RegistryExport(const QString& text) {
@@ -84,12 +60,12 @@ TEST(ConfigureCommandTest, ImportedWindowsSettingsAreListedAndRunAsTheyWere) {
                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vigiltron Manager]\n"
                        "\"INIPath\"=\"C:\\\\vigiltron.ini\"\n"));
 
-    const RunResult import = RunManager({"--import-settings", reg, "--config-dir", config});
+    const RunResult import = RunProgram({"--import-settings", reg, "--config-dir", config});
     ASSERT_EQ(import.exitCode, 0) << import.err << import.out;
     EXPECT_TRUE(Has(import.out, "20 values imported, 2 skipped")) << import.out;
     EXPECT_TRUE(Has(import.out, "skipped line 30: \"LastSeen\": binary value (hex)")) << import.out;
 
-    const RunResult list = RunManager({"--list", "--config-dir", config});
+    const RunResult list = RunProgram({"--list", "--config-dir", config});
     ASSERT_EQ(list.exitCode, 0) << list.err << list.out;
     EXPECT_TRUE(Has(list.out,
                     "1: temperature \"Server room\", COM3 (/dev/ttyS2), slot 1, tab "
@@ -110,11 +86,11 @@ TEST(ConfigureCommandTest, ImportedWindowsSettingsAreListedAndRunAsTheyWere) {
                                        "sensor COM4 water wet=no\n"
                                        "sensor COM5 distance distance=250\n");
     const RunResult simulatedList =
-        RunManager({"--list", "--simulate", scenario, "--config-dir", config});
+        RunProgram({"--list", "--simulate", scenario, "--config-dir", config});
     EXPECT_TRUE(Has(simulatedList.out, "COM3 (simulated temperature sensor)")) << simulatedList.out;
     EXPECT_TRUE(Has(simulatedList.out, "COM5 (simulated distance sensor)")) << simulatedList.out;
 
-    const RunResult run = RunManager(
+    const RunResult run = RunProgram(
         {"--headless", "--simulate", scenario, "--virtual-time", "120", "--config-dir", config});
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     EXPECT_TRUE(Has(run.out, "connect: 1 Server room connected on COM3")) << run.out;
@@ -129,13 +105,13 @@ TEST(ConfigureCommandTest, AnImportThatCannotBeDoneIsRefusedAndStoresNothing) {
     const QString settings = config + "/Vigiltron Manager.ini";
 
     const RunResult garbage =
-        RunManager({"--import-settings", WriteFile(dir, "notes.reg", "TempMax=80\r\n"),
+        RunProgram({"--import-settings", WriteFile(dir, "notes.reg", "TempMax=80\r\n"),
                     "--config-dir", config});
     EXPECT_EQ(garbage.exitCode, 1);
     EXPECT_TRUE(Has(garbage.out, "This is not a registry export")) << garbage.out;
 
     const RunResult otherKey =
-        RunManager({"--import-settings",
+        RunProgram({"--import-settings",
                     WriteFile(dir, "other.reg",
                               RegistryExport("Windows Registry Editor Version 5.00\n\n"
                                              "[HKEY_CURRENT_USER\\Software\\Other Program\\Setup]\n"
@@ -145,7 +121,7 @@ TEST(ConfigureCommandTest, AnImportThatCannotBeDoneIsRefusedAndStoresNothing) {
     EXPECT_TRUE(Has(otherKey.out, "Nothing was imported")) << otherKey.out;
 
     const RunResult missing =
-        RunManager({"--import-settings", dir.filePath("absent.reg"), "--config-dir", config});
+        RunProgram({"--import-settings", dir.filePath("absent.reg"), "--config-dir", config});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(Has(missing.out, "no such file")) << missing.out;
 
@@ -162,14 +138,14 @@ TEST(ConfigureCommandTest, SensorsAreFoundAddedConvertedAndRemovedFromTheShell) 
                                        "sensor COM17 combined temperature=68 humidity=40\n");
     const QStringList sim = {"--simulate", scenario, "--config-dir", config};
 
-    const RunResult scan = RunManager(sim + QStringList{"--scan", "--all-ports"});
+    const RunResult scan = RunProgram(sim + QStringList{"--scan", "--all-ports"});
     ASSERT_EQ(scan.exitCode, 0) << scan.out << scan.err;
     EXPECT_TRUE(Has(scan.out, "\nCOM3: Vigiltron/T")) << scan.out;
     EXPECT_TRUE(Has(scan.out, "\n(COM17): Vigiltron/H")) << scan.out;
 
-    const RunResult added = RunManager(sim + QStringList{"--add-found", "--all-ports"});
+    const RunResult added = RunProgram(sim + QStringList{"--add-found", "--all-ports"});
     ASSERT_EQ(added.exitCode, 0) << added.out << added.err;
-    const RunResult list = RunManager({"--config-dir", config, "--list"});
+    const RunResult list = RunProgram({"--config-dir", config, "--list"});
     EXPECT_TRUE(Has(list.out, "1: temperature \"TempSensor000\", COM3")) << list.out;
     EXPECT_TRUE(Has(list.out, "2: combined (humidity half)")) << list.out;
     EXPECT_TRUE(Has(list.out, "3: combined (temperature half)")) << list.out;
@@ -177,18 +153,18 @@ TEST(ConfigureCommandTest, SensorsAreFoundAddedConvertedAndRemovedFromTheShell) 
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("TotalDevices=3"));
 
-    const RunResult celsius = RunManager({"--config-dir", config, "--set", "ForC=C"});
+    const RunResult celsius = RunProgram({"--config-dir", config, "--set", "ForC=C"});
     EXPECT_EQ(celsius.exitCode, 0) << celsius.out;
-    const RunResult converted = RunManager({"--config-dir", config, "--list"});
+    const RunResult converted = RunProgram({"--config-dir", config, "--list"});
     EXPECT_TRUE(Has(converted.out, "\nTempMax=26.7\n")) << converted.out;
     EXPECT_TRUE(Has(converted.out, "\nTempMin=4.4\n")) << converted.out;
-    const RunResult zero = RunManager({"--config-dir", config, "--set", "ReadingInterval=0"});
+    const RunResult zero = RunProgram({"--config-dir", config, "--set", "ReadingInterval=0"});
     EXPECT_EQ(zero.exitCode, 1);
     EXPECT_TRUE(Has(zero.out, "Reading Interval cannot be 0!")) << zero.out;
 
-    const RunResult removed = RunManager({"--config-dir", config, "--remove", "2"});
+    const RunResult removed = RunProgram({"--config-dir", config, "--remove", "2"});
     EXPECT_EQ(removed.exitCode, 0) << removed.out;
-    const RunResult after = RunManager({"--config-dir", config, "--list"});
+    const RunResult after = RunProgram({"--config-dir", config, "--list"});
     EXPECT_TRUE(Has(after.out, "1: temperature")) << after.out;
     EXPECT_FALSE(Has(after.out, "combined")) << after.out;
 }

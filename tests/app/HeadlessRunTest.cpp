@@ -10,32 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ProgramRun.h"
+
 #include <algorithm>
 #include <string>
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunProgram(const QStringList& args, int timeoutMs = 60000) {
-    QProcess process;
-    process.start(VIGILTRON_BINARY, args);
-    RunResult run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = "timed out";
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
+using vigiltron::testing_support::RunProgram;
+using vigiltron::testing_support::RunResult;
+using vigiltron::testing_support::WriteFile;
 
 // A run that goes on until it is stopped, as a service's or a user's would; both outputs in one.
 class LiveRun {
@@ -109,14 +93,6 @@ int Count(const std::string& text, const std::string& what) {
         ++count;
     }
     return count;
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(content);
-    return path;
 }
 
 TEST(HeadlessRunTest, HelpAndVersion) {
