@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/DeviceKind.h"
+#include "core/ContactSetupView.h"
 #include "core/DeviceSetupView.h"
 #include "core/SetupPreferencesView.h"
 
@@ -171,6 +172,12 @@ public:
     DeviceSetupView deviceSetup;
     // The preference pages of the setup window.
     SetupPreferencesView setupPreferences;
+    // The e-mail, paging and remote-monitoring setup windows.
+    ContactSetupView contactSetup;
+    // "Manager running in Systray": the program lives as an icon in the notification area and
+    // the main window is hidden. False where the desktop has no notification area.
+    bool inTray = false;
+    bool trayAvailable = true;
     // The tray icon shows the alert image (in tray mode, after an alarm).
     bool trayIconAlert = false;
     // Set when the user confirmed the exit: the windows close and the program ends.
