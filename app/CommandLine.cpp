@@ -189,6 +189,8 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
             cmd.simulateFile = value("--simulate");
         } else if (arg == "--config-dir") {
             cmd.configDir = value("--config-dir");
+        } else if (arg == "--screenshots") {
+            cmd.screenshotDirectory = value("--screenshots");
         } else if (arg == "--virtual-time") {
             if (auto text = value("--virtual-time")) {
                 char* end = nullptr;
@@ -299,6 +301,9 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
     cmd.minimize = cmd.minimize || Contains(t, "/minimize");
     cmd.vtService = cmd.vtService || Contains(t, "/vtservice");
     cmd.service = cmd.service || Contains(t, "/service");
+    if (cmd.screenshotDirectory && cmd.headless) {
+        cmd.error = "--screenshots needs the windows; it cannot run with --headless";
+    }
     if (cmd.virtualTimeSeconds && !cmd.headless) {
         cmd.error = "--virtual-time runs only with --headless";
     }
@@ -330,6 +335,10 @@ Options:
                         possible, then exit
   --config-dir DIR      keep the settings, the preferences file and the program's
                         writable folder (logs, captures) under DIR
+  --screenshots DIR     with a window: walk through the windows (Summary, a sensor
+                        tab, each page of the setup window, the add window and
+                        scan list, an alarm, the tray menu, a history chart),
+                        save a PNG of each in DIR, then exit; made for --demo
   --help                show this help and exit
   --version             show the version and exit
 

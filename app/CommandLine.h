@@ -62,6 +62,8 @@ struct CommandLine {
     std::optional<std::string> simulateFile;
     std::optional<double> virtualTimeSeconds;
     std::optional<std::string> configDir;
+    // --screenshots DIR: the windowed run saves a picture of each window there, then ends.
+    std::optional<std::string> screenshotDirectory;
     ConfigureRequest configure;
 
     std::string error;  // set when the command line cannot be used

@@ -6,20 +6,32 @@
 
 #include "alerts/SoundPlayer.h"
 #include "core/Dialogs.h"
+#include "ui/ContactWindowsCommands.h"
+#include "ui/DeviceWindowsCommands.h"
 #include "ui/MainWindowCommands.h"
+#include "ui/SetupWindowCommands.h"
 
 class QCoreApplication;
 
 namespace vigiltron {
 
 class ViewModel;
+struct Preferences;
 
 // What the windows ask of the program: the main window's commands and the alarm window's two
 // buttons. An empty function does nothing.
 struct DesktopCommands {
     MainWindowCommands main;
+    DeviceWindowsCommands devices;
+    ContactWindowsCommands contacts;
+    SetupWindowCommands setup;
     std::function<void()> alarmContinue;
     std::function<void()> alarmDisableAll;
+    // --screenshots: where the walk through the windows saves its pictures (empty: no walk),
+    // and what it needs beyond the windows' own commands.
+    std::string screenshotDirectory;
+    std::function<void(const std::string&, const std::string&)> setPreference;
+    std::function<void()> openAddWindowQuietly;
 };
 
 // The windows of a windowed run. Destroying it closes them; it must go before the view model.
@@ -39,11 +51,16 @@ public:
     // reference to `argc`, which must outlive it.
     virtual std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) = 0;
     virtual std::unique_ptr<Dialogs> MakeDialogs() = 0;
+    // Whether the desktop has a notification area for the tray icon (asked after
+    // MakeApplication).
+    virtual bool TrayAvailable() = 0;
     // Plays a wave file; a missing or unreadable file leaves the player silent.
     virtual std::unique_ptr<SoundPlayer> MakeSoundPlayer(const std::string& wavePath) = 0;
     // Builds the main window and the alarm window over the view model and shows the main window;
     // `dialogs` (made by MakeDialogs) are shown over it from then on.
-    virtual std::unique_ptr<DesktopWindows> ShowWindows(ViewModel& view, Dialogs& dialogs,
+    // The setup windows show `prefs` as their box texts.
+    virtual std::unique_ptr<DesktopWindows> ShowWindows(ViewModel& view, const Preferences& prefs,
+                                                        Dialogs& dialogs,
                                                         DesktopCommands commands) = 0;
 };
 

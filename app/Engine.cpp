@@ -22,12 +22,12 @@ Engine::Engine(EngineServices s)
                                        pager,
                                        [this] { ApplyPreferences(); },
                                        {}}),
-      evaluator(ThresholdEvaluator::Services{
-          prefs, view, model, alerts,
-          [this](const std::string& code, const std::string& value) {
-              config.AddJournalEntry(code, value);
-          },
-          [this] { return view.mainWindowPlacement == ViewModel::WindowPlacement::Tray; }}),
+      evaluator(
+          ThresholdEvaluator::Services{prefs, view, model, alerts,
+                                       [this](const std::string& code, const std::string& value) {
+                                           config.AddJournalEntry(code, value);
+                                       },
+                                       [this] { return view.inTray; }}),
       proximity(
           ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
           ProximityActions::Hooks{[this](DeviceKind kind) { evaluator.ProximityAlert(kind); },
@@ -57,7 +57,10 @@ Engine::Engine(EngineServices s)
                                   deviceSetup,
                                   s.serialDevices ? *s.serialDevices : noSerialDevices}),
       help(HelpCommands::Services{view, s.dialogs, s.files, VIGILTRON_VERSION,
-                                  VIGILTRON_BUILD_DATE}) {
+                                  VIGILTRON_BUILD_DATE}),
+      contactSetup(ContactSetup::Services{prefs, view, s.dialogs, s.settings,
+                                          [this](int n) { return portScan.COMAvailable(n); }}),
+      shell(ShellCommands::Services{view, s.dialogs, s.system, s.applicationFolder}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);
@@ -67,15 +70,15 @@ Engine::Engine(EngineServices s)
     startup.startDeviceScan = [this] { portScan.MakeComPortList2(); };
     logFiles.sensorTimer = [this](int n, DeviceKind kind) { return link.ReadingTimer(n, kind); };
     logFiles.portOpen = [this](int n) { return link.IsPortOpen(n); };
-    logFiles.openDirectory = [this](const std::string& directory) {
-        std::string error;
-        services.system.OpenWithAssociation(directory, error);
-    };
+    logFiles.openDirectory = [this](const std::string& directory) { shell.OpenFolder(directory); };
+    startup.moveToTray = [this] { shell.mnuPlaceInSysTray_Click(); };
     ApplyPreferences();
 }
 
 void Engine::LoadSetupWindow() {
     setupPreferences.Load();
+    // The device rows of the loaded setup; devices added later show themselves.
+    deviceSetup.ShowEntryRows();
     if (view.setupFirstRun && startup.AutoDetectRequested()) {
         portScan.GetBySerial();
     }

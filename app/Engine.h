@@ -4,6 +4,7 @@
 #include <string>
 
 #include "alerts/AlertDispatcher.h"
+#include "alerts/ContactSetup.h"
 #include "alerts/ProximityActions.h"
 #include "alerts/SoundPlayer.h"
 #include "alerts/ThresholdEvaluator.h"
@@ -32,6 +33,7 @@
 #include "sensors/SetupPreferences.h"
 #include "sensors/StreamingSensors.h"
 #include "shell/HelpCommands.h"
+#include "shell/ShellCommands.h"
 #include "sim/MemorySerialDeviceDirectory.h"
 
 namespace vigiltron {
@@ -62,8 +64,8 @@ public:
 
     // Copies the preferences into the parts that keep their own working copy.
     void ApplyPreferences();
-    // The setup window is ready after start-up: its pages show the preferences, and on a first
-    // run with "/autodetect" the serial-number lookup starts.
+    // The setup window is ready after start-up: its pages show the preferences and its rows the
+    // loaded devices, and on a first run with "/autodetect" the serial-number lookup starts.
     void LoadSetupWindow();
 
     EngineServices services;
@@ -94,6 +96,10 @@ public:
     PortScan portScan;
     // The Help menu; the program sets the help file it reads.
     HelpCommands help;
+    // The e-mail, paging and remote-monitoring setup windows' rules.
+    ContactSetup contactSetup;
+    // The tray, the folder commands and the notices of the File and Setup menus.
+    ShellCommands shell;
 };
 
 }  // namespace vigiltron

@@ -16,14 +16,17 @@
 #include <optional>
 
 #include "app/ConfigureCommand.h"
+#include "app/ContactWindowsWiring.h"
 #include "app/DesktopFrontEnd.h"
 #include "app/DesktopModule.h"
+#include "app/DeviceWindowsWiring.h"
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
+#include "app/MainWindowWiring.h"
+#include "app/SetupWindowWiring.h"
 #include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
 #include "config/ProfileFile.h"
-#include "core/SummaryMenu.h"
 #include "platform/FileStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
@@ -32,8 +35,6 @@
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
 #include "platform/SerialByIdDirectory.h"
-#include "reporting/HistorySeries.h"
-#include "reporting/StdLogFileSystem.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
@@ -315,52 +316,34 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
 
     std::unique_ptr<DesktopWindows> windows;
     if (desktop) {
+        engine.view.trayAvailable = desktop->TrayAvailable();
         DesktopCommands commands;
-        MainWindowCommands& main = commands.main;
-        main.connectAll = [&engine] { engine.link.cmdConnectAll_Click(); };
-        main.toggleConnect = [&engine](int n) { engine.link.cmdConnectSensor_Click(n); };
-        main.clearHighLow = [&engine](Tab tab, int slot) { engine.link.ClearHighLow(tab, slot); };
-        main.summaryMenu = [&engine](int n) { OpenSummaryMenu(engine.model, engine.view, n); };
-        main.renameSensor = [&engine](int n) { engine.deviceSetup.RenameDevice(n); };
-        main.setThresholds = [&engine] { OpenSetupOnThresholds(engine.view); };
-        main.setProximityNotifications = [&engine] {
-            OpenSetupOnProximityNotifications(engine.view);
+        commands.main = MainWindowCommandsFor(engine, *clock);
+        commands.devices = DeviceWindowsCommandsFor(engine);
+        commands.main.addDevice = commands.devices.openAddWindow;
+        commands.contacts = ContactWindowsCommandsFor(engine);
+        commands.main.openEmailSetup = commands.contacts.openEmailSetup;
+        commands.main.openPagingSetup = commands.contacts.openPagingSetup;
+        commands.main.openRemoteMonitoring = commands.contacts.openRemoteMonitoring;
+        commands.setup = SetupWindowCommandsFor(engine);
+        commands.setup.addDevice = commands.devices.openAddWindow;
+        commands.setup.openEmailSetup = commands.contacts.openEmailSetup;
+        commands.setup.openPagingSetup = commands.contacts.openPagingSetup;
+        commands.setup.openRemoteMonitoring = commands.contacts.openRemoteMonitoring;
+        commands.setup.placeInTray = [&engine](bool on) {
+            on ? void(engine.shell.mnuPlaceInSysTray_Click())
+               : engine.shell.mnuTakeOutOfSysTray_Click();
         };
-        main.proximityModeMenu = [&engine](int n) {
-            engine.streaming.mnuPopupSetProximityMode_Click(n);
-        };
-        main.calibrateMenu = [&engine](int n) { engine.streaming.mnuPopupCalibrate_Click(n); };
-        main.bumpModeMenu = [&engine](int n) { engine.streaming.mnuPopUpSetToBinaryMode_Click(n); };
-        main.sensitivityMenu = [&engine](int n) {
-            engine.streaming.mnuPopupSetSensitivity_Click(n);
-        };
-        main.readHistory = [&engine, &clock](int n, HistoryRange range) {
-            return ReadSensorHistory(StdLogFileSystem(), engine.logFiles.LogDirectory(),
-                                     engine.model, engine.prefs, n, range, clock->Now());
-        };
-        main.exitRequested = [&engine] {
-            if (engine.startup.ConfirmExit()) {
-                QCoreApplication::quit();
-            }
-        };
-        main.clearLocalLog = [&engine](Tab tab, int slot) {
-            engine.logFiles.ClearLocalLog(tab, slot);
-        };
-        main.slotButton = [&engine](Tab tab, int slot, SlotButton button) {
-            engine.streaming.SlotButton_Click(tab, slot, button);
-        };
-        main.setLogFileDirectory = [&engine] { engine.logFiles.SetLogFileDirectory(); };
-        main.openLogFiles = [&engine] { engine.logFiles.OpenLogFiles(); };
-        main.savePreferencesToFile = [&engine] { engine.startup.SavePreferencesToFile(); };
-        main.placeInStartup = [&engine](bool on) { engine.startup.PlaceInSystemStartup(on); };
-        main.removeFromStartup = [&engine] { engine.startup.RemoveFromStartup(); };
-        main.registryCleanOut = [&engine] { engine.startup.RegistryCleanOut(); };
-        main.showHelp = [&engine] { engine.help.mnuHelp_Click(); };
-        main.checkForUpdates = [&engine] { engine.help.mnuCheckForUpdates_Click(); };
-        main.about = [&engine] { engine.help.mnuAbout_Click(); };
+        if (cmd.screenshotDirectory) {
+            commands.screenshotDirectory = *cmd.screenshotDirectory;
+            commands.setPreference = [&engine](const std::string& key, const std::string& value) {
+                engine.setupPreferences.SetPreference(key, value);
+            };
+            commands.openAddWindowQuietly = [&engine] { engine.deviceSetup.OpenAddWindow(true); };
+        }
         commands.alarmContinue = [&engine] { engine.alerts.Continue(); };
         commands.alarmDisableAll = [&engine] { engine.alerts.DisableAllAlarms(); };
-        windows = desktop->ShowWindows(engine.view, *dialogs, std::move(commands));
+        windows = desktop->ShowWindows(engine.view, engine.prefs, *dialogs, std::move(commands));
     }
 
     journal->Record("status", "starting; settings in " + paths.configDirectory + ", files in " +

@@ -86,7 +86,7 @@ bool Startup::Run(const StartupSwitches& switches) {
                 s_.config.LoadConfig(true, deviceCount, s_.prefs);
                 ShowLoadedDevices();
                 s_.prefs.AutoConnect = true;
-                view.mainWindowPlacement = ViewModel::WindowPlacement::Tray;
+                MoveToTray();
                 ConnectEverything();
             } else {
                 s_.config.LoadConfig(false, "", s_.prefs);
@@ -97,7 +97,7 @@ bool Startup::Run(const StartupSwitches& switches) {
                 if (s_.prefs.AutoConnect) {
                     ConnectEverything();
                     if (startedWithSystem_) {
-                        view.mainWindowPlacement = ViewModel::WindowPlacement::Tray;
+                        MoveToTray();
                         view.mainWindowHidden = true;
                     }
                 }
@@ -208,6 +208,13 @@ void Startup::ShowLoadedDevices() {
     s_.view.Changed();
 }
 
+void Startup::MoveToTray() {
+    s_.view.mainWindowPlacement = ViewModel::WindowPlacement::Tray;
+    if (moveToTray) {
+        moveToTray();
+    }
+}
+
 void Startup::ConnectEverything() {
     s_.view.setupWindowVisible = true;
     s_.link.cmdConnectAll_Click();
@@ -218,7 +225,7 @@ void Startup::EnterAutoLogoutMode() {
     autoLogout_ = true;
     ViewModel& view = s_.view;
     s_.prefs.AutoConnect = true;
-    view.mainWindowPlacement = ViewModel::WindowPlacement::Tray;
+    MoveToTray();
     view.mainWindowHidden = true;
 
     s_.model.ClearDeviceTables();

@@ -76,6 +76,8 @@ public:
     // Hooks for parts that come with their own features.
     std::function<void(bool noCams)> startCameras;
     std::function<void()> startDeviceScan;
+    // Moves the program to the tray (unattended starts); without it only the placement is set.
+    std::function<void()> moveToTray;
     std::function<void()> startRemoteMonitoring;
     std::function<void()> releaseCameras;
 
@@ -86,6 +88,7 @@ private:
     // answers the device count of the same store.
     std::string LoadPreferences(bool vtService);
     void ShowLoadedDevices();
+    void MoveToTray();
     void ConnectEverything();
 
     Services s_;

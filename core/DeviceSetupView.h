@@ -40,6 +40,11 @@ struct DeviceSetupView {
     bool scanAllPorts = false;  // "Scan Com1 - Com256"
     std::string scanRangeCaption = "(Com1 - Com16 only)";
     std::vector<std::string> scanLines;
+    // The port scan is under way: its progress over the ports of its range, and a "Stop" that
+    // ends it after the port being queried.
+    bool scanning = false;
+    int scanPortsDone = 0;
+    int scanPortsTotal = 0;
     // A scan, identify or serial-number lookup is under way (hourglass pointer).
     bool busy = false;
 

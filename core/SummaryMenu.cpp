@@ -102,4 +102,11 @@ void OpenSetupOnProximityNotifications(ViewModel& view) {
     view.Changed();
 }
 
+void OpenSetupWindow(ViewModel& view) {
+    view.setupWindowOnAlertsPage = false;
+    view.setupWindowOnProximityPage = false;
+    view.setupWindowVisible = true;
+    view.Changed();
+}
+
 }  // namespace vigiltron

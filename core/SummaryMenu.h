@@ -14,5 +14,7 @@ bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n);
 // holds them.
 void OpenSetupOnThresholds(ViewModel& view);
 void OpenSetupOnProximityNotifications(ViewModel& view);
+// The Setup menu's "Sensor Setup...": the setup window opens on its usual (device) page.
+void OpenSetupWindow(ViewModel& view);
 
 }  // namespace vigiltron

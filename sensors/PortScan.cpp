@@ -137,15 +137,38 @@ std::string PortScan::ScanQuery(SerialPort& port) {
         port.Output("i");
         s_.loop.Pause(kScanPause);
         port.Output("\r");
-        if (!AwaitReply(port, reply, kScanPause) || !reply.empty() || retries == kScanRetries) {
+        if (!AwaitReply(port, reply, kScanPause) || !reply.empty() || retries == kScanRetries ||
+            stopRequested_) {
             break;
         }
         // Nothing yet: a late reply ends the wait before the query is sent again.
-        if (!AwaitReply(port, reply, kScanRetryWait) || !reply.empty()) {
+        if (!AwaitReply(port, reply, kScanRetryWait) || !reply.empty() || stopRequested_) {
             break;
         }
     }
     return WithoutLineBreaks(reply);
+}
+
+std::string PortScan::ScanPort(int n) {
+    try {
+        if (!COMAvailable(n)) {
+            return "";  // missing or in use: not listed
+        }
+        std::unique_ptr<SerialPort> port = OpenPort(n, "19200,n,8,1", 0);
+        if (!port) {
+            return "";
+        }
+        const std::string reply = ScanQuery(*port);
+        port->Close();
+        if (reply.empty()) {
+            return "";
+        }
+        const std::string com = std::to_string(n);
+        return n <= kScanPorts ? "COM" + com + ": " + reply : "(COM" + com + "): " + reply;
+    } catch (const std::exception& failure) {
+        s_.journal.Record("scan", "COM" + std::to_string(n) + ": " + failure.what());
+        return "";
+    }
 }
 
 std::vector<std::string> PortScan::MakeComPortList2() {
@@ -156,41 +179,67 @@ std::vector<std::string> PortScan::MakeComPortList2(bool allPorts) {
     if (busy_) {
         return {};
     }
+    DeviceSetupView& v = s_.view.deviceSetup;
+    const int limit = allPorts ? kAllPorts : kScanPorts;
     std::vector<std::string> lines;
+    scanning_ = true;
+    stopRequested_ = false;
+    closedWhileScanning_ = false;
+    // The list shows from the start: a full range takes minutes, and the user watches the
+    // progress, sees what answered so far and may stop the scan.
+    v.scanLines.clear();
+    v.scanListVisible = true;
+    v.scanning = true;
+    v.scanPortsDone = 0;
+    v.scanPortsTotal = limit;
     {
         BusyScope busy(s_.view, busy_);
-        const int limit = allPorts ? kAllPorts : kScanPorts;
-        for (int n = 1; n <= limit; ++n) {
-            try {
-                if (!COMAvailable(n)) {
-                    continue;  // missing or in use: not listed
-                }
-                std::unique_ptr<SerialPort> port = OpenPort(n, "19200,n,8,1", 0);
-                if (!port) {
-                    continue;
-                }
-                const std::string reply = ScanQuery(*port);
-                port->Close();
-                if (reply.empty()) {
-                    continue;
-                }
-                const std::string com = std::to_string(n);
-                lines.push_back(n <= kScanPorts ? "COM" + com + ": " + reply
-                                                : "(COM" + com + "): " + reply);
-            } catch (const std::exception& failure) {
-                s_.journal.Record("scan", "COM" + std::to_string(n) + ": " + failure.what());
+        for (int n = 1; n <= limit && !stopRequested_; ++n) {
+            const std::string line = ScanPort(n);
+            if (!line.empty()) {
+                lines.push_back(line);
+                v.scanLines = lines;
             }
+            v.scanPortsDone = n;
+            s_.view.Changed();
         }
         if (lines.empty()) {
             lines.push_back(kNoSensors);
         }
     }
-    DeviceSetupView& v = s_.view.deviceSetup;
+    if (stopRequested_) {
+        s_.journal.Record("scan", "stopped after COM" + std::to_string(v.scanPortsDone));
+    }
+    scanning_ = false;
+    stopRequested_ = false;
+    v.scanning = false;
     v.scanLines = lines;
-    v.scanListVisible = true;
+    v.scanListVisible = !closedWhileScanning_;
     s_.view.Changed();
     s_.journal.Record("scan", std::to_string(lines.size()) + " line(s) listed");
     return lines;
+}
+
+void PortScan::StopScan() {
+    if (scanning_) {
+        stopRequested_ = true;
+    }
+}
+
+void PortScan::ShowScanList() {
+    closedWhileScanning_ = false;  // opened again: the stopping scan's result is wanted
+    s_.view.deviceSetup.scanListVisible = true;
+    s_.view.Changed();
+}
+
+void PortScan::CloseScanList() {
+    if (scanning_) {
+        // Nobody is left to read the result: the scan ends after the port under way.
+        stopRequested_ = true;
+        closedWhileScanning_ = true;
+    }
+    s_.view.deviceSetup.scanListVisible = false;
+    s_.view.Changed();
 }
 
 std::optional<int> PortScan::PortOfScanLine(const std::string& line) {

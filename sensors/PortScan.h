@@ -59,9 +59,17 @@ public:
     void SetScanAllPorts(bool allPorts);
     // The port scan over COM1..16, or COM1..256 with `allPorts`: one line per answering port
     // ("COM3: Vigiltron/T v2.1", "(COM17): Vigiltron/H v2.1"), or "No sensors detected.". The
-    // lines are also the scan list's. Nothing (and no scan) while another scan is running.
+    // lines are also the scan list's, which shows from the start with the scan's progress and
+    // the lines found so far. Nothing (and no scan) while another scan is running.
     std::vector<std::string> MakeComPortList2(bool allPorts);
     std::vector<std::string> MakeComPortList2();  // with the view's "Scan Com1 - Com256"
+    // "Stop": the running scan ends after the port it is querying (a silent port is not asked
+    // again) and lists what it found so far. Nothing when no scan runs.
+    void StopScan();
+    // Shows the scan list as it is (the add window's "Scan Ports..."), without scanning.
+    void ShowScanList();
+    // Hides the scan list; a scan under way stops as with StopScan and stays hidden.
+    void CloseScanList();
 
     // "&Add selected to Sensor Setup": adds the sensor of each scan line, in order; lines with "?"
     // and "No sensors detected." are skipped. True when at least one line named a sensor and every
@@ -93,6 +101,8 @@ private:
                                          int sThreshold);
     // The scan's query with its retries; what arrived, CR and LF removed.
     std::string ScanQuery(SerialPort& port);
+    // The scan list's line for COM n; empty when nothing answered there.
+    std::string ScanPort(int n);
     // Sends "i" CR as one write up to kIdentifyQueries times, waiting `wait` for each reply.
     std::string QueryIdentity(SerialPort& port, Milliseconds wait);
     // Waits up to `upTo` for a reply to begin; one that has begun gets the usual reply wait
@@ -101,6 +111,9 @@ private:
 
     Services s_;
     bool busy_ = false;
+    bool scanning_ = false;
+    bool stopRequested_ = false;
+    bool closedWhileScanning_ = false;
 };
 
 }  // namespace vigiltron

@@ -101,6 +101,11 @@ SensorLink::Identity SensorLink::AcceptIdentity(int n, DeviceKind kind, const st
 
 void SensorLink::CompleteConnection(int n, DeviceKind kind, bool continued) {
     PrepareConnected(n, kind, continued);
+    // The status picture tells at a glance which rows are in service.
+    s_.view.Row(n).picture = "greendot.gif";
+    if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {
+        s_.view.Row(partner).picture = "greendot.gif";
+    }
     if (continued) {
         // Before the first reading, so the file tells the story in order.
         s_.logFiles.NoteConnection(n, "Sensor connected again");
@@ -534,6 +539,7 @@ void SensorLink::ShowLost(int n) {
         row.statusFontSize = 14;
         row.statusVisible = true;
         row.readingColour = TextColour::Grey;  // the last reading stays, marked as not current
+        row.picture = "greydot.gif";
     };
     show(n);
     if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {

@@ -2,13 +2,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QTabWidget>
+#include <algorithm>
 
+#include "ui/Forward.h"
 #include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
+#include "ui/TrayIcon.h"
+#include "ui/ViewStyle.h"
 
 namespace vigiltron {
 
@@ -29,13 +36,21 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
     summary_ = new SummaryTab(view_, commands_, tabs_);
     tabs_->addTab(summary_, QStringLiteral("Summary"));
     for (Tab tab : kSensorTabs) {
-        auto* page = new SensorTab(view_, tab, commands_.clearHighLow, tabs_,
-                                   commands_.clearLocalLog, commands_.slotButton);
+        auto* page = new SensorTab(view_, tab, commands_, tabs_);
         tabs_->addTab(page, QString::fromStdString(TabName(tab)));
         sensorTabs_.push_back(page);
     }
+    // Cameras show here once they are connected; until then the tab says there are none.
+    videoTab_ = new QLabel(QStringLiteral("No Vigiltron/V cameras present."), tabs_);
+    videoTab_->setObjectName(QStringLiteral("Video"));
+    videoTab_->setAlignment(Qt::AlignCenter);
+    SetPointSize(*videoTab_, 14);
+    tabs_->addTab(videoTab_, QStringLiteral("Video"));
     helpWindow_ = new HelpWindow(this);
     BuildMenus();
+    setWindowIcon(ProgramIcon());
+    tray_ = new TrayIcon(view_, TrayIcon::Commands{commands_.takeOutOfTray, commands_.trayFailed},
+                         this);
 
     // A burst of changes (a reading updates the row, the slot and the log one after another)
     // is rendered once, when control returns to the event loop.
@@ -49,77 +64,81 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
             guard->ScheduleRefresh();
         }
     });
-    resize(720, 520);
+    // Sized in text lines rather than pixels, so a larger font gives a larger window; never
+    // larger than a 1024x768 screen leaves room for.
+    const QFontMetrics metrics(font());
+    resize(std::min(metrics.averageCharWidth() * 110, 1000),
+           std::min(metrics.lineSpacing() * 36, 700));
     Refresh();
+}
+
+void MainWindow::ShowAsPlaced() {
+    if (view_.mainWindowPlacement == ViewModel::WindowPlacement::Minimised) {
+        showMinimized();
+        return;
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    if (!view_.mainWindowHidden) {
+        show();
+    }
 }
 
 MainWindow::~MainWindow() {
     ApplyBusyPointer(false);
 }
 
+QAction* MainWindow::AddCommand(QMenu* menu, const QString& caption,
+                                const std::function<void()>& command) {
+    QAction* action = menu->addAction(caption);
+    connect(action, &QAction::triggered, this, [command] { Forward(command); });
+    return action;
+}
+
 void MainWindow::BuildMenus() {
+    const MainWindowCommands& c = commands_;
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    auto addCommand = [this, file](const QString& caption, const std::function<void()>& command) {
-        QAction* action = file->addAction(caption);
-        connect(action, &QAction::triggered, this, [command] {
-            if (command) {
-                command();
-            }
-        });
-        return action;
-    };
-    addCommand(QStringLiteral("Save Preferences to file"), commands_.savePreferencesToFile);
-    placeInStartupAction_ = file->addAction(QStringLiteral("Place in System Startup"));
+    placeInTrayAction_ = AddCommand(file, QStringLiteral("&Place in system tray"), c.placeInTray);
+    placeInStartupAction_ = file->addAction(QStringLiteral("Place in System &Startup"));
     placeInStartupAction_->setCheckable(true);
-    connect(placeInStartupAction_, &QAction::triggered, this, [this](bool ticked) {
-        if (commands_.placeInStartup) {
-            commands_.placeInStartup(ticked);
-        }
-    });
+    connect(placeInStartupAction_, &QAction::triggered, this,
+            [this](bool ticked) { Forward(commands_.placeInStartup, ticked); });
     removeFromStartupAction_ =
-        addCommand(QStringLiteral("Remove from System Startup"), commands_.removeFromStartup);
-    regCleanAction_ =
-        addCommand(QStringLiteral("Clean Out Registry Settings"), commands_.registryCleanOut);
+        AddCommand(file, QStringLiteral("&Remove from Startup"), c.removeFromStartup);
     file->addSeparator();
-    exitAction_ = file->addAction(QStringLiteral("Exit"));
+    AddCommand(file, QStringLiteral("&Open Log Files"), c.openLogFiles);
+    AddCommand(file, QStringLiteral("&Open Camera Capture Files"), c.openCaptureFiles);
+    file->addSeparator();
+    AddCommand(file, QStringLiteral("Save Preferences to &file"), c.savePreferencesToFile);
+    regCleanAction_ =
+        AddCommand(file, QStringLiteral("&Clean Out Registry Settings"), c.registryCleanOut);
+    file->addSeparator();
+    exitAction_ = AddCommand(file, QStringLiteral("E&xit"), c.exitRequested);
     exitAction_->setObjectName(QStringLiteral("exit"));
-    connect(exitAction_, &QAction::triggered, this, [this] {
-        if (commands_.exitRequested) {
-            commands_.exitRequested();
-        }
-    });
+    exitAction_->setShortcut(QKeySequence::Quit);
 
-    QMenu* logs = menuBar()->addMenu(QStringLiteral("&Logs"));
-    for (const auto& [caption, command] :
-         {std::pair{QStringLiteral("&Set Log File Directory"), commands_.setLogFileDirectory},
-          std::pair{QStringLiteral("&Open Log Files"), commands_.openLogFiles}}) {
-        connect(logs->addAction(caption), &QAction::triggered, this, [command] {
-            if (command) {
-                command();
-            }
-        });
-    }
-
-    QMenu* sensors = menuBar()->addMenu(QStringLiteral("&Sensors"));
-    connectAllAction_ = sensors->addAction(QStringLiteral("Connect All"));
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("&Setup"));
+    AddCommand(setup, QStringLiteral("&Sensor Setup..."), c.openSetupWindow);
+    AddCommand(setup, QStringLiteral("&Add Device (Sensor or Camera)..."), c.addDevice);
+    connectAllAction_ = AddCommand(setup, QStringLiteral("&Connect All"), c.connectAll);
     connectAllAction_->setObjectName(QStringLiteral("connectAll"));
-    connect(connectAllAction_, &QAction::triggered, this, [this] {
-        if (commands_.connectAll) {
-            commands_.connectAll();
-        }
-    });
+    setup->addSeparator();
+    AddCommand(setup, QStringLiteral("&Proximity Events"), c.setProximityNotifications);
+    AddCommand(setup, QStringLiteral("&Set Log File Directory"), c.setLogFileDirectory);
+    AddCommand(setup, QStringLiteral("&E-mail Alert Setup..."), c.openEmailSetup);
+    AddCommand(setup, QStringLiteral("Pa&ging Setup..."), c.openPagingSetup);
+    AddCommand(setup, QStringLiteral("&Remote Monitoring..."), c.openRemoteMonitoring);
+    setup->addSeparator();
+    AddCommand(setup, QStringLiteral("&Start Data Collector"), c.startDataCollector);
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
-    for (const auto& [caption, command] :
-         {std::pair{QStringLiteral("&Vigiltron Manager Help"), commands_.showHelp},
-          std::pair{QStringLiteral("&Check for updates"), commands_.checkForUpdates},
-          std::pair{QStringLiteral("&About Vigiltron Manager"), commands_.about}}) {
-        connect(helpMenu_->addAction(caption), &QAction::triggered, this, [command] {
-            if (command) {
-                command();
-            }
-        });
-    }
+    AddCommand(helpMenu_, QStringLiteral("&Vigiltron Manager Help"), c.showHelp)
+        ->setShortcut(QKeySequence::HelpContents);
+    AddCommand(helpMenu_, QStringLiteral("&Check for updates"), c.checkForUpdates);
+    AddCommand(helpMenu_, QStringLiteral("&About Vigiltron Manager"), c.about);
 }
 
 void MainWindow::ScheduleRefresh() {
@@ -142,6 +161,19 @@ void MainWindow::Refresh() {
         tabs_->setTabVisible(tabs_->indexOf(page), view_.TabAt(page->Kind()).visible);
     }
     connectAllAction_->setEnabled(view_.connectAllEnabled);
+    placeInTrayAction_->setEnabled(!view_.inTray);
+    tray_->Render();
+    // The window hides while the program lives in the tray and comes back when it leaves.
+    if (view_.mainWindowHidden != windowHidden_) {
+        windowHidden_ = view_.mainWindowHidden;
+        if (windowHidden_) {
+            hide();
+        } else {
+            showNormal();
+            raise();
+            activateWindow();
+        }
+    }
     placeInStartupAction_->setChecked(view_.placedInStartup);
     removeFromStartupAction_->setVisible(view_.removeFromStartupVisible);
     regCleanAction_->setVisible(view_.regCleanMenuVisible);

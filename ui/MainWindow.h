@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/DeviceKind.h"
@@ -10,6 +11,7 @@
 #include "ui/MainWindowCommands.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QTabWidget;
 
@@ -18,10 +20,11 @@ namespace vigiltron {
 class HelpWindow;
 class SensorTab;
 class SummaryTab;
+class TrayIcon;
 
-// The main window: the Summary tab and one tab per sensor kind, the File, Logs, Sensors and Help
-// menus. It renders the view model after every burst of changes and forwards the user's commands;
-// it keeps no state of its own.
+// The main window: the Summary tab, one tab per sensor kind and the Video tab; the File, Setup and
+// Help menus; the tray icon. It renders the view model after every burst of changes and forwards
+// the user's commands; it keeps no state of its own.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -32,6 +35,9 @@ public:
     // Renders the whole view model now. Changes announced by the view model are rendered once
     // the event loop runs, however many arrive in between.
     void Refresh();
+    // Shows the window the first time: centred, or minimised when start-up asked for it; not at
+    // all while the program lives in the tray.
+    void ShowAsPlaced();
     // How many times the window has rendered the view model.
     std::uint64_t RefreshCount() const { return refreshCount_; }
 
@@ -44,9 +50,12 @@ public:
     // The Help menu and the help window it opens.
     QMenu* HelpMenu() const { return helpMenu_; }
     HelpWindow* Help() const { return helpWindow_; }
+    TrayIcon* Tray() const { return tray_; }
+    QAction* PlaceInTrayAction() const { return placeInTrayAction_; }
 
 private:
     void BuildMenus();
+    QAction* AddCommand(QMenu* menu, const QString& caption, const std::function<void()>& command);
     void ScheduleRefresh();
     void ApplyBusyPointer(bool busy);
 
@@ -60,6 +69,10 @@ private:
     QAction* placeInStartupAction_ = nullptr;
     QAction* removeFromStartupAction_ = nullptr;
     QAction* regCleanAction_ = nullptr;
+    QAction* placeInTrayAction_ = nullptr;
+    QLabel* videoTab_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+    bool windowHidden_ = false;
     QMenu* helpMenu_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
     int helpRaiseCount_ = 0;  // the view model's request last acted on

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
@@ -37,6 +38,21 @@ struct MainWindowCommands {
     std::function<void(Tab, int, SlotButton)> slotButton;
     std::function<void()> setLogFileDirectory;
     std::function<void()> openLogFiles;
+    std::function<void()> openCaptureFiles;
+    // The tray: "&Place in system tray", the tray menu's "Take out of system tray", and the
+    // report that the icon could not be put in the notification area.
+    std::function<void()> placeInTray;
+    std::function<void()> takeOutOfTray;
+    std::function<void(const std::string&)> trayFailed;
+    // Setup menu: the sensor setup window, the add window, the e-mail, paging and
+    // remote-monitoring setup windows, and the data collector notice. "&Proximity Events" is
+    // `setProximityNotifications`.
+    std::function<void()> openSetupWindow;
+    std::function<void()> addDevice;
+    std::function<void()> openEmailSetup;
+    std::function<void()> openPagingSetup;
+    std::function<void()> openRemoteMonitoring;
+    std::function<void()> startDataCollector;
     // The File menu's "Exit": the program asks and closes the window itself.
     std::function<void()> exitRequested;
     // File menu: "Save Preferences to file", "Place in System Startup" (ticked or not), the

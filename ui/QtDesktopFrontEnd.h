@@ -10,8 +10,10 @@ class QtDesktopFrontEnd : public DesktopFrontEnd {
 public:
     std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) override;
     std::unique_ptr<Dialogs> MakeDialogs() override;
+    bool TrayAvailable() override;
     std::unique_ptr<SoundPlayer> MakeSoundPlayer(const std::string& wavePath) override;
-    std::unique_ptr<DesktopWindows> ShowWindows(ViewModel& view, Dialogs& dialogs,
+    std::unique_ptr<DesktopWindows> ShowWindows(ViewModel& view, const Preferences& prefs,
+                                                Dialogs& dialogs,
                                                 DesktopCommands commands) override;
 };
 

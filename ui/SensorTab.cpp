@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/Forward.h"
 #include "ui/ViewStyle.h"
 
 namespace vigiltron {
@@ -25,15 +26,9 @@ QString JoinLines(const std::deque<std::string>& lines) {
 
 }  // namespace
 
-SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-                     QWidget* parent, std::function<void(Tab, int)> clearLocalLog,
-                     std::function<void(Tab, int, SlotButton)> slotButton)
-    : QWidget(parent),
-      view_(view),
-      tab_(tab),
-      clearHighLow_(std::move(clearHighLow)),
-      clearLocalLog_(std::move(clearLocalLog)),
-      slotButton_(std::move(slotButton)) {
+SensorTab::SensorTab(const ViewModel& view, Tab tab, const MainWindowCommands& commands,
+                     QWidget* parent)
+    : QWidget(parent), view_(view), tab_(tab), commands_(commands) {
     setObjectName(QString::fromStdString(TabName(tab)));
     auto* outer = new QVBoxLayout(this);
 
@@ -42,6 +37,13 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
     notice_->setAlignment(Qt::AlignCenter);
     SetPointSize(*notice_, 14);
     outer->addWidget(notice_);
+    if (tab_ == Tab::Proximity) {
+        proximityEvents_ = new QPushButton(QStringLiteral("Set &Proximity Events"), this);
+        proximityEvents_->setObjectName(QStringLiteral("setProximityEvents"));
+        connect(proximityEvents_, &QPushButton::clicked, this,
+                [this] { Forward(commands_.setProximityNotifications); });
+        outer->addWidget(proximityEvents_, 0, Qt::AlignLeft);
+    }
 
     auto* grid = new QGridLayout;
     outer->addLayout(grid, 1);
@@ -64,11 +66,8 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
             SetTextColour(*w.lowest, TextColour::Blue);
             w.reset = new QPushButton(QStringLiteral("Reset"), w.panel);
             w.reset->setObjectName(QStringLiteral("reset") + suffix);
-            connect(w.reset, &QPushButton::clicked, this, [this, s] {
-                if (clearHighLow_) {
-                    clearHighLow_(tab_, s);
-                }
-            });
+            connect(w.reset, &QPushButton::clicked, this,
+                    [this, s] { Forward(commands_.clearHighLow, tab_, s); });
             highLow->addWidget(w.highestCaption);
             highLow->addWidget(w.highest);
             highLow->addSpacing(12);
@@ -90,9 +89,7 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
             for (const auto& [which, caption] : buttons) {
                 auto* button = new QPushButton(caption, w.panel);
                 connect(button, &QPushButton::clicked, this, [this, s, which = which] {
-                    if (slotButton_) {
-                        slotButton_(tab_, s, which);
-                    }
+                    Forward(commands_.slotButton, tab_, s, which);
                 });
                 w.buttons[std::size_t(which)] = button;
                 row->addWidget(button);
@@ -108,12 +105,18 @@ SensorTab::SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int
         panelLayout->addWidget(w.log, 1);
         w.clearLog = new QPushButton(QStringLiteral("Clear Local Log"), w.panel);
         w.clearLog->setObjectName(QStringLiteral("clearLog") + suffix);
-        connect(w.clearLog, &QPushButton::clicked, this, [this, s] {
-            if (clearLocalLog_) {
-                clearLocalLog_(tab_, s);
-            }
-        });
-        panelLayout->addWidget(w.clearLog, 0, Qt::AlignRight);
+        connect(w.clearLog, &QPushButton::clicked, this,
+                [this, s] { Forward(commands_.clearLocalLog, tab_, s); });
+        // The chart of the sensor bound to the slot, read back from its log files.
+        w.history = new QPushButton(QStringLiteral("History"), w.panel);
+        w.history->setObjectName(QStringLiteral("history") + suffix);
+        connect(w.history, &QPushButton::clicked, this,
+                [this, s] { Forward(commands_.showHistory, view_.Slot(tab_, s).setupIndex); });
+        auto* logButtons = new QHBoxLayout;
+        logButtons->addWidget(w.history);
+        logButtons->addStretch(1);
+        logButtons->addWidget(w.clearLog);
+        panelLayout->addLayout(logButtons);
 
         grid->addWidget(w.panel, (s - 1) / 2, (s - 1) % 2);
     }
@@ -193,6 +196,11 @@ QPushButton* SensorTab::ClearLogButton(int slot) const {
 QPushButton* SensorTab::ResetButton(int slot) const {
     const SlotWidgets* w = SlotAt(slot);
     return w ? w->reset : nullptr;
+}
+
+QPushButton* SensorTab::HistoryButton(int slot) const {
+    const SlotWidgets* w = SlotAt(slot);
+    return w ? w->history : nullptr;
 }
 
 QPlainTextEdit* SensorTab::LogView(int slot) const {

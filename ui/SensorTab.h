@@ -18,15 +18,16 @@ class QPushButton;
 namespace vigiltron {
 
 // One sensor tab: four slot panels (caption, highest and lowest readings with a "Reset" command
-// on the Temperature and Humidity tabs, and the slot's log) and the tab's empty notice. A slot
-// with no device bound to it is covered (hidden).
+// on the Temperature and Humidity tabs, the slot's log, its "History" chart) and the tab's empty
+// notice; the Proximity tab also offers "Set Proximity Events". A slot with no device bound to it
+// is covered (hidden).
 class SensorTab : public QWidget {
     Q_OBJECT
 public:
     // The view model must outlive the tab.
-    SensorTab(const ViewModel& view, Tab tab, std::function<void(Tab, int)> clearHighLow,
-              QWidget* parent = nullptr, std::function<void(Tab, int)> clearLocalLog = {},
-              std::function<void(Tab, int, SlotButton)> slotButton = {});
+    // The view model and the commands must outlive the tab.
+    SensorTab(const ViewModel& view, Tab tab, const MainWindowCommands& commands,
+              QWidget* parent = nullptr);
     ~SensorTab() override;
 
     Tab Kind() const { return tab_; }
@@ -47,6 +48,9 @@ public:
     // "D+<CR>" test (distance). Nothing for other tabs.
     QPushButton* SlotButtonOf(int slot, SlotButton button) const;
     QPlainTextEdit* LogView(int slot) const;
+    QPushButton* HistoryButton(int slot) const;
+    // "Set Proximity Events" on the Proximity tab; nothing on the others.
+    QPushButton* ProximityEventsButton() const { return proximityEvents_; }
 
 private:
     struct SlotWidgets {
@@ -58,6 +62,7 @@ private:
         QPushButton* reset = nullptr;
         QPlainTextEdit* log = nullptr;
         QPushButton* clearLog = nullptr;
+        QPushButton* history = nullptr;
         std::array<QPushButton*, 4> buttons{};  // by SlotButton
         // The lines the log view was last filled with, so an unchanged log is not re-laid out.
         std::deque<std::string> shownLog;
@@ -68,10 +73,9 @@ private:
 
     const ViewModel& view_;
     Tab tab_;
-    std::function<void(Tab, int)> clearHighLow_;
-    std::function<void(Tab, int)> clearLocalLog_;
-    std::function<void(Tab, int, SlotButton)> slotButton_;
+    const MainWindowCommands& commands_;
     QLabel* notice_ = nullptr;
+    QPushButton* proximityEvents_ = nullptr;
     std::array<SlotWidgets, 5> slots_;  // 1..4; 0 unused
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QPixmap>
 #include <string>
 
@@ -22,5 +23,9 @@ void SetPointSize(QWidget& widget, int pointSize);
 // image files; any other name is looked up in the program's resource folder. An unknown or empty
 // name gives a null pixmap.
 QPixmap StatusPicture(const std::string& name);
+
+// The program's icon, drawn in its normal colours or as the alert image the tray shows after an
+// alarm.
+QIcon ProgramIcon(bool alert = false);
 
 }  // namespace vigiltron

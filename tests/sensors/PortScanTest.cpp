@@ -4,8 +4,10 @@
 
 #include "sensors/SensorRig.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <numeric>
 
 #include "config/ProfileFile.h"
 #include "sim/SimulatedDevice.h"
@@ -137,6 +139,68 @@ TEST_F(PortScanTest, NothingAttachedListsOnlyTheNoticeInBoundedTime) {
     EXPECT_EQ(portScan.MakeComPortList2(true), std::vector<std::string>{"No sensors detected."});
     EXPECT_LE(loop.Elapsed() - before, Milliseconds(10000));
     EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+TEST_F(PortScanTest, ScanShowsItsProgressAndEndsEarlyWhenStoppedOrClosed) {
+    auto first = Attach(3, SensorKind::Temperature);
+    ports.Attach(5, std::make_shared<MuteDevice>(loop));
+    auto last = Attach(9, SensorKind::Water);
+    // What the scan list shows at each notice while the first scan runs.
+    struct Seen {
+        bool watching = true;
+        bool listAlwaysShown = true;
+        std::vector<int> done;
+    };
+    auto seen = std::make_shared<Seen>();
+    view.Subscribe([this, seen] {
+        const DeviceSetupView& v = view.deviceSetup;
+        if (seen->watching && v.scanning) {
+            seen->listAlwaysShown = seen->listAlwaysShown && v.scanListVisible;
+            seen->done.push_back(v.scanPortsDone);
+        }
+    });
+
+    portScan.StopScan();  // no scan runs: nothing to stop, and the next scan is not cut short
+    const std::vector<std::string> both = {"COM3: Vigiltron/T v2.1", "COM9: Vigiltron/W v2.1"};
+    EXPECT_EQ(portScan.MakeComPortList2(false), both);
+    seen->watching = false;
+    seen->done.erase(std::unique(seen->done.begin(), seen->done.end()), seen->done.end());
+    std::vector<int> everyPort(17);
+    std::iota(everyPort.begin(), everyPort.end(), 0);
+    EXPECT_EQ(seen->done, everyPort);  // shown from the start, then after every port
+    EXPECT_TRUE(seen->listAlwaysShown);
+    EXPECT_EQ(view.deviceSetup.scanPortsTotal, 16);
+    EXPECT_FALSE(view.deviceSetup.scanning);
+    EXPECT_EQ(view.deviceSetup.scanPortsDone, 16);
+
+    // "Stop" while the silent COM5 is being asked again: the scan ends after COM5 and lists what
+    // it had found.
+    first->ClearCommands();
+    last->ClearCommands();
+    Milliseconds stoppedAt{0};
+    loop.StartTimer(Milliseconds(1000), [&] {
+        ASSERT_EQ(view.deviceSetup.scanPortsDone, 4);
+        stoppedAt = loop.Elapsed();
+        portScan.StopScan();
+    });
+    EXPECT_EQ(portScan.MakeComPortList2(true), std::vector<std::string>{both[0]});
+    EXPECT_EQ(view.deviceSetup.scanLines, std::vector<std::string>{both[0]});
+    EXPECT_LE(loop.Elapsed() - stoppedAt, PortScan::kScanRetryWait);
+    EXPECT_EQ(view.deviceSetup.scanPortsDone, 5);
+    EXPECT_EQ(view.deviceSetup.scanPortsTotal, 256);
+    EXPECT_FALSE(view.deviceSetup.scanning);
+    EXPECT_TRUE(view.deviceSetup.scanListVisible);
+    EXPECT_TRUE(last->CommandTexts().empty());
+    EXPECT_FALSE(ports.IsBusy(5));
+
+    // Closing the list during a scan stops it too, and the list stays closed.
+    loop.StartTimer(Milliseconds(100), [&] { portScan.CloseScanList(); });
+    EXPECT_EQ(portScan.MakeComPortList2(true), std::vector<std::string>{both[0]});
+    EXPECT_FALSE(view.deviceSetup.scanListVisible);
+    EXPECT_TRUE(last->CommandTexts().empty());
+    portScan.ShowScanList();
+    EXPECT_TRUE(view.deviceSetup.scanListVisible);
+    EXPECT_EQ(view.deviceSetup.scanLines, std::vector<std::string>{both[0]});
 }
 
 TEST_F(PortScanTest, IdentifyNamesWhatAnswers) {

@@ -265,7 +265,7 @@ TEST_F(MainWindowTest, StreamingSlotButtonsShowTheModeCaptionAndForward) {
 TEST_F(MainWindowTest, ConnectAllFollowsTheViewModelAndForwardsTheCommand) {
     QAction* menuItem = window->ConnectAllAction();
     QPushButton* button = Summary().ConnectAllButton();
-    EXPECT_EQ(menuItem->text(), "Connect All");
+    EXPECT_EQ(menuItem->text(), "&Connect All");
     EXPECT_TRUE(menuItem->isEnabled());
     EXPECT_TRUE(button->isEnabled());
 

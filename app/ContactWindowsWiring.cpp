@@ -1,0 +1,36 @@
+#include "app/ContactWindowsWiring.h"
+
+#include "app/Engine.h"
+
+namespace vigiltron {
+
+ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine) {
+    ContactSetup& rules = engine.contactSetup;
+    ContactWindowsCommands c;
+    c.openEmailSetup = [&rules] { rules.OpenEmailWindow(); };
+    c.openPagingSetup = [&rules] { rules.OpenPagingWindow(); };
+    c.openRemoteMonitoring = [&rules] { rules.OpenRemoteMonitoringWindow(); };
+
+    EmailWindowCommands& email = c.email;
+    email.close = [&rules] { rules.CloseEmailWindow(); };
+    email.chooseMailRoute = [&rules](bool smtp) { rules.ChooseMailRoute(smtp); };
+    email.setAuthenticationRequired = [&rules](bool on) { rules.SetAuthenticationRequired(on); };
+    email.save = [&rules](const EmailSettings& settings) { rules.SaveEmailSettings(settings); };
+    email.clearLog = [&rules] { rules.ClearEmailStatus(); };
+
+    PagingWindowCommands& paging = c.paging;
+    paging.close = [&rules] { rules.ClosePagingWindow(); };
+    paging.choosePageRoute = [&rules](PageRoute route) { rules.ChoosePageRoute(route); };
+    paging.selectModemPort = [&rules](int position) { rules.SelectModemPort(position); };
+    paging.save = [&rules](const PagingSettings& settings) { rules.SavePagingSettings(settings); };
+    paging.setInitString = [&rules] { rules.SetInitString(); };
+
+    RemoteMonitoringWindowCommands& remote = c.remoteMonitoring;
+    remote.close = [&rules] { rules.CloseRemoteMonitoringWindow(); };
+    remote.save = [&rules](const RemoteMonitoringSettings& settings) {
+        rules.SaveRemoteMonitoring(settings);
+    };
+    return c;
+}
+
+}  // namespace vigiltron

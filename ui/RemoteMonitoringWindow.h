@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include "config/Preferences.h"
+#include "core/ViewModel.h"
+#include "ui/ContactWindowsCommands.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace vigiltron {
+
+// The "Remote Monitoring" window: the FTP account, the update interval and connection policy,
+// the status page's title and the local report directory. It follows the view model's visible
+// flag; its boxes are filled from the preferences each time it opens, and "&OK" hands them to
+// the program. Closing it by the title bar is its close command.
+class RemoteMonitoringWindow : public QDialog {
+    Q_OBJECT
+public:
+    // The view model and the preferences must outlive the window.
+    RemoteMonitoringWindow(ViewModel& view, const Preferences& prefs,
+                           RemoteMonitoringWindowCommands commands, QWidget* parent = nullptr);
+
+    // Renders now; changes announced by the view model are rendered once the event loop runs.
+    void Refresh();
+
+    QLineEdit* ServerBox() const { return server_; }
+    QLineEdit* UserNameBox() const { return userName_; }
+    QLineEdit* PasswordBox() const { return password_; }
+    QLineEdit* RemoteDirectoryBox() const { return remoteDirectory_; }
+    QLineEdit* IntervalBox() const { return interval_; }
+    QLineEdit* TitleBox() const { return title_; }
+    QCheckBox* UseDirectoryBox() const { return useDirectory_; }
+    QLineEdit* XmlDirectoryBox() const { return xmlDirectory_; }
+    QRadioButton* StayConnectedOption() const { return stayConnected_; }
+    QRadioButton* ConnectBeforeSendOption() const { return connectBeforeSend_; }
+    QCheckBox* SeeMessagesBox() const { return seeMessages_; }
+    QCheckBox* AutoStartBox() const { return autoStart_; }
+    QPushButton* OkButton() const { return okButton_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void LoadBoxes();
+    void Save();
+    void Close();
+
+    ViewModel& view_;
+    const Preferences& prefs_;
+    RemoteMonitoringWindowCommands commands_;
+    QLineEdit* server_ = nullptr;
+    QLineEdit* userName_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QLineEdit* remoteDirectory_ = nullptr;
+    QLineEdit* interval_ = nullptr;
+    QLineEdit* title_ = nullptr;
+    QCheckBox* useDirectory_ = nullptr;
+    QLineEdit* xmlDirectory_ = nullptr;
+    QRadioButton* stayConnected_ = nullptr;
+    QRadioButton* connectBeforeSend_ = nullptr;
+    QCheckBox* seeMessages_ = nullptr;
+    QCheckBox* autoStart_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QTimer refreshTimer_;
+    int focusRequestsHandled_ = 0;
+};
+
+}  // namespace vigiltron

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/Preferences.h"
+#include "ui/SetupWindowCommands.h"
+
+class QCheckBox;
+class QGridLayout;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace vigiltron {
+
+// The setup window's "Thresholds & Alerts" page: the thresholds of every kind with the
+// temperature unit, and the alert switches per sensor family with the program-wide alert
+// options. Every box and switch is named after its stored key.
+class SetupAlertsPage : public QWidget {
+    Q_OBJECT
+public:
+    // `commandDone` runs after every command the page forwards, so the window shows its outcome
+    // (a refused tick is shown undone).
+    SetupAlertsPage(SetupWindowCommands commands, std::function<void()> commandDone,
+                    QWidget* parent = nullptr);
+
+    void Render(const Preferences& prefs);
+
+    // The threshold box or the switch of a stored key; nothing for another key.
+    QLineEdit* Box(const std::string& key) const;
+    QCheckBox* Switch(const std::string& key) const;
+    QRadioButton* CelsiusOption() const { return celsius_; }
+    QRadioButton* FahrenheitOption() const { return fahrenheit_; }
+    QPushButton* EmailSetupButton() const { return emailSetup_; }
+    QPushButton* PagingSetupButton() const { return pagingSetup_; }
+
+private:
+    struct BoxOfKey {
+        std::string key;
+        QLineEdit* box;
+        std::string Preferences::*text;
+    };
+    struct SwitchOfKey {
+        std::string key;
+        QCheckBox* box;
+        std::function<bool(const Preferences&)> ticked;
+    };
+
+    QWidget* BuildThresholds();
+    QWidget* BuildAlerts();
+    QLineEdit* AddBox(QGridLayout& grid, int row, const QString& caption, const char* key,
+                      std::string Preferences::*text);
+    QCheckBox* AddSwitch(const QString& caption, const std::string& key,
+                         std::function<bool(const Preferences&)> ticked);
+    void Done();
+
+    SetupWindowCommands commands_;
+    std::function<void()> commandDone_;
+    std::vector<BoxOfKey> boxes_;
+    std::vector<SwitchOfKey> switches_;
+    QRadioButton* celsius_ = nullptr;
+    QRadioButton* fahrenheit_ = nullptr;
+    QPushButton* emailSetup_ = nullptr;
+    QPushButton* pagingSetup_ = nullptr;
+};
+
+}  // namespace vigiltron
