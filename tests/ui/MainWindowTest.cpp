@@ -18,9 +18,13 @@
 
 #include <tuple>
 
+#include "shell/ShellCommands.h"
+#include "sim/RecordingSystemActions.h"
+#include "sim/ScriptedDialogs.h"
 #include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
+#include "ui/TrayIcon.h"
 #include "ui/ViewStyle.h"
 
 namespace vigiltron {
@@ -383,6 +387,91 @@ TEST(StatusPictureTest, RedDotIsDrawnAndUnknownNamesGiveNothing) {
     EXPECT_TRUE(StatusPicture("").isNull());
     EXPECT_TRUE(StatusPicture("no-such-picture.gif").isNull());
     EXPECT_TRUE(StatusPicture("../../etc/passwd").isNull());
+}
+
+}  // namespace
+}  // namespace vigiltron
+
+namespace vigiltron {
+namespace {
+
+QAction* MenuEntry(QMainWindow& window, const QString& menuTitle, const QString& caption) {
+    for (QMenu* menu : window.findChildren<QMenu*>()) {
+        if (menu->title() != menuTitle) {
+            continue;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->text() == caption) {
+                return action;
+            }
+        }
+    }
+    return nullptr;
+}
+
+TEST(MainWindowShellTest, MenusAndSlotsForwardTheirCommandsAndTheTrayNeverStrandsTheWindow) {
+    ViewModel view;
+    ScriptedDialogs dialogs;
+    RecordingSystemActions system;
+    ShellCommands shell{ShellCommands::Services{view, dialogs, system, "/opt/vigiltron"}};
+    std::vector<std::string> calls;
+    MainWindowCommands commands;
+    commands.placeInTray = [&] { shell.mnuPlaceInSysTray_Click(); };
+    commands.takeOutOfTray = [&] { shell.mnuTakeOutOfSysTray_Click(); };
+    commands.trayFailed = [&](const std::string& error) { shell.TrayFailed(error); };
+    commands.openCaptureFiles = [&] { shell.mnuOpenCaptureFiles_Click(); };
+    commands.openSetupWindow = [&] { calls.push_back("setup"); };
+    commands.setProximityNotifications = [&] { calls.push_back("proximity events"); };
+    commands.showHistory = [&](int n) { calls.push_back("history " + std::to_string(n)); };
+    MainWindow window(view, commands);
+    window.show();
+    Pump();
+
+    ASSERT_NE(MenuEntry(window, "&Setup", "&Sensor Setup..."), nullptr);
+    MenuEntry(window, "&Setup", "&Sensor Setup...")->trigger();
+    MenuEntry(window, "&Setup", "&Proximity Events")->trigger();
+    ASSERT_NE(MenuEntry(window, "&File", "&Open Camera Capture Files"), nullptr);
+    MenuEntry(window, "&File", "&Open Camera Capture Files")->trigger();
+    EXPECT_EQ(system.Calls(), (std::vector<std::string>{"open /opt/vigiltron/capturefiles"}));
+
+    // The History button of a slot opens the chart of the device bound to it.
+    view.Slot(Tab::Distance, 2).visible = true;
+    view.Slot(Tab::Distance, 2).setupIndex = 7;
+    view.Changed();
+    Pump();
+    window.SensorTabFor(Tab::Distance)->HistoryButton(2)->click();
+    window.SensorTabFor(Tab::Proximity)->ProximityEventsButton()->click();
+    EXPECT_EQ(calls, (std::vector<std::string>{"setup", "proximity events", "history 7",
+                                               "proximity events"}));
+
+    // This desktop (offscreen) has no notification area although the program was told there
+    // was one: the window hides, the icon cannot come up, and the window is given back with a
+    // message instead of staying hidden with nothing to bring it back.
+    view.trayAvailable = true;
+    window.PlaceInTrayAction()->trigger();
+    Pump();
+    EXPECT_FALSE(view.inTray);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.Tray()->Shown());
+    EXPECT_EQ(dialogs.Messages(), (std::vector<std::string>{
+                                      "PlaceInSysTray Error: the desktop has no notification "
+                                      "area"}));
+
+    // Told the truth, the program stays in its window and says why.
+    view.trayAvailable = false;
+    window.PlaceInTrayAction()->trigger();
+    Pump();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(dialogs.Messages().back(), ShellCommands::kNoTrayMessage);
+
+    // The tray menu's one entry brings the window back.
+    EXPECT_EQ(window.Tray()->TakeOutAction()->text(), "Take out of system tray");
+    view.inTray = true;
+    view.mainWindowHidden = true;
+    window.Tray()->TakeOutAction()->trigger();
+    Pump();
+    EXPECT_FALSE(view.inTray);
+    EXPECT_TRUE(window.isVisible());
 }
 
 }  // namespace
