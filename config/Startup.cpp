@@ -258,22 +258,28 @@ void Startup::EnterAutoLogoutMode() {
 }
 
 void Startup::PlaceInSystemStartup(bool ticked) {
+    // The box shows, and the settings keep, where the program really is: a failed change leaves
+    // it as it was and says why.
     std::string error;
+    bool placed = ticked;
     if (ticked) {
         if (s_.system.PlaceInStartup(error)) {
             s_.settings.SaveSetting(kProgramSetup, "SavedState", "1");
         } else {
+            placed = false;
             s_.dialogs.ShowMessage("The program could not be placed in the system start-up: " +
                                    error);
         }
-    } else {
-        s_.system.RemoveFromStartup(error);
+    } else if (s_.system.RemoveFromStartup(error)) {
         s_.settings.SaveSetting(kProgramSetup, "SavedState", "0");
+    } else {
+        placed = s_.system.IsPlacedInStartup();
+        s_.dialogs.ShowMessage("Error removing from registry. " + error);
     }
-    s_.prefs.chkPlaceInStartup = ticked;
-    s_.settings.SaveSetting(kProgramSetup, "chkPlaceInStartup", ticked ? "1" : "0");
-    s_.view.placedInStartup = ticked;
-    s_.view.removeFromStartupVisible = ticked;
+    s_.prefs.chkPlaceInStartup = placed;
+    s_.settings.SaveSetting(kProgramSetup, "chkPlaceInStartup", placed ? "1" : "0");
+    s_.view.placedInStartup = placed;
+    s_.view.removeFromStartupVisible = placed;
     s_.view.Changed();
 }
 

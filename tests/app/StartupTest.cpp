@@ -98,6 +98,13 @@ TEST_F(StartupTest, StartUpListExitAndCleanOut) {
     EXPECT_FALSE(system.IsPlacedInStartup());
     EXPECT_EQ(settings.GetSetting("Program Setup", "SavedState"), "0");
 
+    // A refused placement is not shown or kept as done.
+    system.failPlaceInStartup = true;
+    e.startup.PlaceInSystemStartup(true);
+    EXPECT_FALSE(e.view.placedInStartup);
+    EXPECT_EQ(settings.GetSetting("Program Setup", "chkPlaceInStartup"), "0");
+    EXPECT_TRUE(dialogs.Saw("The program could not be placed in the system start-up: refused"));
+
     dialogs.QueueYesNo(false);
     EXPECT_FALSE(e.startup.ConfirmExit());
     EXPECT_FALSE(e.view.exitRequested);
