@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ContactWindowsCommands.h"
+#include "app/ContactWindowsCommands.h"
 
 namespace vigiltron {
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "alerts/SoundPlayer.h"
+#include "app/ContactWindowsCommands.h"
+#include "app/DeviceWindowsCommands.h"
+#include "app/MainWindowCommands.h"
+#include "app/SetupWindowCommands.h"
 #include "core/Dialogs.h"
-#include "ui/ContactWindowsCommands.h"
-#include "ui/DeviceWindowsCommands.h"
-#include "ui/MainWindowCommands.h"
-#include "ui/SetupWindowCommands.h"
 
 class QCoreApplication;
 

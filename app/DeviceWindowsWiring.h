@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/DeviceWindowsCommands.h"
+#include "app/DeviceWindowsCommands.h"
 
 namespace vigiltron {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MainWindowCommands.h"
+#include "app/MainWindowCommands.h"
 
 namespace vigiltron {
 

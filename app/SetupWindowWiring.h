@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/SetupWindowCommands.h"
+#include "app/SetupWindowCommands.h"
 
 namespace vigiltron {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/DeviceWindowsCommands.h"
 #include "core/ViewModel.h"
-#include "ui/DeviceWindowsCommands.h"
 
 class QCheckBox;
 class QComboBox;

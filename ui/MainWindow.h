@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
+#include "app/MainWindowCommands.h"
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
-#include "ui/MainWindowCommands.h"
 
 class QAction;
 class QLabel;

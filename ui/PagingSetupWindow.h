@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <vector>
 
+#include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
-#include "ui/ContactWindowsCommands.h"
 
 class QComboBox;
 class QLineEdit;

@@ -3,9 +3,9 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
-#include "ui/ContactWindowsCommands.h"
 
 class QCheckBox;
 class QLineEdit;

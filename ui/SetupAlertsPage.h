@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
-#include "ui/SetupWindowCommands.h"
 
 class QCheckBox;
 class QGridLayout;

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "app/SetupWindowCommands.h"
 #include "core/ViewModel.h"
-#include "ui/SetupWindowCommands.h"
 
 class QCheckBox;
 class QGridLayout;

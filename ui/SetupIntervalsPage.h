@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
-#include "ui/SetupWindowCommands.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
-#include "ui/SetupWindowCommands.h"
 
 class QCheckBox;
 class QLineEdit;

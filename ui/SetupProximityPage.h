@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 
+#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
-#include "ui/SetupWindowCommands.h"
 
 class QLineEdit;
 class QPushButton;

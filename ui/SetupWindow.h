@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <cstdint>
 
+#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
-#include "ui/SetupWindowCommands.h"
 
 class QPushButton;
 class QTabWidget;

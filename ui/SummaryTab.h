@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "app/MainWindowCommands.h"
 #include "core/ViewModel.h"
-#include "ui/MainWindowCommands.h"
 
 class QLabel;
 class QMenu;
