@@ -1,5 +1,8 @@
 #include "alerts/AlertDispatcher.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <exception>
 
 #include "config/Preferences.h"
@@ -7,6 +10,7 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
+#include "core/LooseText.h"
 #include "core/SettingsTree.h"
 #include "core/ViewModel.h"
 
@@ -99,6 +103,11 @@ void AlertDispatcher::AddStatusLine(Tab tab, int slot, const std::string& text) 
     }
 }
 
+void AlertDispatcher::MailOutcome(int kind, int slot, const std::string& text) {
+    // The tab follows the kind the mail was sent for, as for a connection alert.
+    AddStatusLine(TabOf(AlertSource::Connection, kind), slot, text);
+}
+
 void AlertDispatcher::StartSound(bool looping) {
     if (s_.prefs.chkUseAlerts && availability_.useAlerts) {
         s_.sound.Play(looping);
@@ -181,8 +190,34 @@ void AlertDispatcher::ShowOkNotice(AlertSource source, int slot) {
     AddStatusLine(TabOf(source), slot, "(Sending Ok alert)");
 }
 
+bool AlertDispatcher::PaceAlarm(AlertPacing::Channel channel, int n, int kind, bool isOk,
+                                std::string& note) {
+    if (isOk) {
+        pacing.NoteOk(n, kind);
+        return true;
+    }
+    // A missing or unreadable setting keeps the default gap; at most a day.
+    const long long seconds = std::strtoll(s_.prefs.AlertRepeatSeconds.c_str(), nullptr, 10);
+    pacing.minimumGap =
+        s_.prefs.AlertRepeatSeconds.find_first_not_of(" 0123456789") == std::string::npos &&
+                !Trim(s_.prefs.AlertRepeatSeconds).empty()
+            ? std::chrono::seconds(std::min(seconds, 86400LL))
+            : AlertPacing::kDefaultGap;
+    if (!pacing.AllowAlarm(channel, n, kind)) {
+        return false;
+    }
+    if (const int held = pacing.TakeHeldBack(channel, n, kind); held > 0) {
+        note = "; " + std::to_string(held) + " repeat(s) held back since the last";
+    }
+    return true;
+}
+
 bool AlertDispatcher::SendAlertEmail(AlertSource source, const std::string& text, int kind, int n,
                                      int slot, bool isOk, bool combo) {
+    std::string pacingNote;
+    if (!PaceAlarm(AlertPacing::Channel::Email, n, kind, isOk, pacingNote)) {
+        return false;  // a repeat too soon after the last: counted, told with the next one
+    }
     const std::string previousTitle = s_.view.mainTitle;
     s_.view.mainTitle = "Vigiltron Manager - Sending Email alert...";
     s_.view.Changed();
@@ -209,7 +244,7 @@ bool AlertDispatcher::SendAlertEmail(AlertSource source, const std::string& text
     // The title only tells that a mail is on its way; put it back once the attempt is over.
     s_.view.mainTitle = previousTitle;
     s_.journal.Record("mail", std::string(isOk ? "OK" : "alarm") + " mail for " +
-                                  std::to_string(n) + " (" + text + "): " + outcome);
+                                  std::to_string(n) + " (" + text + "): " + outcome + pacingNote);
     std::string status;
     if (sent) {
         status = isOk ? "(Sending Ok Email)" : "(Sending Email alert)";
@@ -222,6 +257,10 @@ bool AlertDispatcher::SendAlertEmail(AlertSource source, const std::string& text
 }
 
 bool AlertDispatcher::SendAlertPage(AlertSource source, int kind, int n, int slot, bool isOk) {
+    std::string pacingNote;
+    if (!PaceAlarm(AlertPacing::Channel::Page, n, kind, isOk, pacingNote)) {
+        return false;  // a repeat too soon after the last: counted, told with the next one
+    }
     // Every route other than the numeric pager places the caller-ID phone call.
     const bool phone = !s_.prefs.optionNumeric;
     PageResult result;
@@ -232,10 +271,11 @@ bool AlertDispatcher::SendAlertPage(AlertSource source, int kind, int n, int slo
     } catch (...) {
         result = {false, "the page failed"};
     }
-    s_.journal.Record("page", std::string(phone ? "phone call" : "numeric page") + " for " +
-                                  std::to_string(n) + (isOk ? " (OK)" : " (alarm)") + ": " +
-                                  (result.sent ? "sent" : "not sent") +
-                                  (result.description.empty() ? "" : " - " + result.description));
+    s_.journal.Record(
+        "page", std::string(phone ? "phone call" : "numeric page") + " for " + std::to_string(n) +
+                    (isOk ? " (OK)" : " (alarm)") + ": " + (result.sent ? "sent" : "not sent") +
+                    (result.description.empty() ? "" : " - " + result.description) + pacingNote);
+
     const Tab tab = TabOf(source, kind);
     if (!phone) {
         // A numeric page that went out leaves no line; one that failed must not pass unseen.

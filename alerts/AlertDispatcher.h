@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "alerts/AlertPacing.h"
 #include "alerts/MailTransport.h"
 #include "alerts/PagerTransport.h"
 #include "alerts/SoundPlayer.h"
@@ -108,10 +109,19 @@ public:
 
     // Adds a status line at the top of a slot's on-screen log.
     void AddStatusLine(Tab tab, int slot, const std::string& text);
+    // How a mail that went out through the SMTP route ended ("Mail sent to ..." or "Mail not
+    // sent: ..."), known only after the alert itself is over: a status line in the log of the
+    // slot that raised it, on the tab of `kind`.
+    void MailOutcome(int kind, int slot, const std::string& text);
 
     static Tab TabOf(AlertSource source, int kind = 0);
 
+    // Spaces repeated e-mail and page alarms of one sensor and kind (`AlertRepeatSeconds`).
+    AlertPacing pacing;
+
 private:
+    // Whether an alarm may go out through `channel` now; journals what was held back.
+    bool PaceAlarm(AlertPacing::Channel channel, int n, int kind, bool isOk, std::string& note);
     void CloseAlarmWindow();
     void StartSound(bool looping);
 

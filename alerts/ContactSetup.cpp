@@ -46,6 +46,19 @@ void ContactSetup::SaveInternetSetup(const std::string& key, const std::string& 
     s_.settings.SaveSetting(kInternetSetup, key, value);
 }
 
+void ContactSetup::SavePassword(const char* section, const std::string& key,
+                                const std::string& value) {
+    if (s_.savePassword) {
+        s_.savePassword(key, value);
+    } else {
+        s_.settings.SaveSetting(section, key, value);
+    }
+}
+
+void ContactSetup::ShowPasswordStorage() {
+    s_.view.contactSetup.passwordStorage = s_.passwordStorage ? s_.passwordStorage() : "";
+}
+
 void ContactSetup::RequestFocus(Focus focus) {
     s_.view.contactSetup.focus = focus;
     ++s_.view.contactSetup.focusRequests;
@@ -56,6 +69,7 @@ void ContactSetup::RequestFocus(Focus focus) {
 void ContactSetup::OpenEmailWindow() {
     ContactSetupView& v = s_.view.contactSetup;
     v.emailCredentialsEnabled = s_.prefs.chkAuthenticationReq;
+    ShowPasswordStorage();
     v.emailWindowVisible = true;
     s_.view.Changed();
 }
@@ -102,7 +116,7 @@ void ContactSetup::SaveEmailSettings(const EmailSettings& settings) {
         SaveProgramSetup("IncludeInSubject", OneZero(p.IncludeInSubject));
         SaveProgramSetup("SMTPHostServer", p.SMTPHostServer);
         SaveProgramSetup("SMTPUserName", p.SMTPUserName);
-        SaveProgramSetup("SMTPUserPassword", p.SMTPUserPassword);
+        SavePassword(kProgramSetup, "SMTPUserPassword", p.SMTPUserPassword);
         SaveProgramSetup("SMTPFromEmailAddress", p.SMTPFromEmailAddress);
     } catch (const std::exception& failure) {
         // The window stays open so that nothing typed is lost.
@@ -133,20 +147,39 @@ void ContactSetup::ClearEmailStatus() {
 
 // ---- Paging window ----
 
-void ContactSetup::OpenPagingWindow() {
-    ContactSetupView& v = s_.view.contactSetup;
-    v.modemPorts.clear();
+std::vector<int> ContactSetup::AvailableModemPorts() const {
+    std::vector<int> ports;
     for (int com = 1; com <= kModemPorts; ++com) {
         if (s_.portAvailable && s_.portAvailable(com)) {
-            v.modemPorts.push_back(com);
+            ports.push_back(com);
         }
     }
-    // The stored position when the list still reaches it, else the first entry.
+    return ports;
+}
+
+int ContactSetup::StoredModemPosition(int count) const {
     const int stored = LeadingWholeNumber(s_.prefs.IndexForModem);
-    const int count = int(v.modemPorts.size());
-    v.modemPortPosition = stored >= 1 && stored <= count ? stored : (count > 0 ? 1 : 0);
+    return stored >= 1 && stored <= count ? stored : (count > 0 ? 1 : 0);
+}
+
+void ContactSetup::OpenPagingWindow() {
+    ContactSetupView& v = s_.view.contactSetup;
+    v.modemPorts = AvailableModemPorts();
+    v.modemPortPosition = StoredModemPosition(int(v.modemPorts.size()));
     v.pagingWindowVisible = true;
     s_.view.Changed();
+}
+
+int ContactSetup::ModemComNumber() {
+    const ContactSetupView& v = s_.view.contactSetup;
+    if (v.pagingWindowVisible) {
+        const int position = v.modemPortPosition;
+        return position >= 1 && position <= int(v.modemPorts.size()) ? v.modemPorts[position - 1]
+                                                                     : 0;
+    }
+    const std::vector<int> ports = AvailableModemPorts();
+    const int position = StoredModemPosition(int(ports.size()));
+    return position >= 1 ? ports[position - 1] : 0;
 }
 
 void ContactSetup::ClosePagingWindow() {
@@ -220,6 +253,7 @@ void ContactSetup::SetInitString() {
 // ---- Remote monitoring window ----
 
 void ContactSetup::OpenRemoteMonitoringWindow() {
+    ShowPasswordStorage();
     s_.view.contactSetup.remoteMonitoringWindowVisible = true;
     s_.view.Changed();
 }
@@ -255,7 +289,7 @@ bool ContactSetup::SaveRemoteMonitoring(const RemoteMonitoringSettings& settings
         p.AutoStartIUE = settings.AutoStartIUE;
         SaveInternetSetup("ServerName", p.ServerName);
         SaveInternetSetup("UserName", p.UserName);
-        SaveInternetSetup("pw", p.pw);
+        SavePassword(kInternetSetup, "pw", p.pw);
         SaveInternetSetup("RemoteDirectory", p.RemoteDirectory);
         SaveInternetSetup("InternetInterval", p.InternetInterval);
         SaveInternetSetup("SeeMessages", OneZero(p.SeeMessages));

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/ContactSetupView.h"
 
@@ -65,6 +66,11 @@ public:
         SettingsTree& settings;
         // Whether COM n can be opened now (one open attempt, closed at once).
         std::function<bool(int)> portAvailable;
+        // Saves a password ("SMTPUserPassword", "pw") where passwords are kept; when empty, the
+        // password is saved in the settings tree like any other value.
+        std::function<void(const std::string& key, const std::string& value)> savePassword;
+        // Where passwords are kept, in the words the windows show under the password boxes.
+        std::function<std::string()> passwordStorage;
     };
 
     // The modem's port list covers COM1..COM19.
@@ -101,6 +107,10 @@ public:
     void ChoosePageRoute(PageRoute route);
     // A port chosen in the list, by its 1-based position.
     void SelectModemPort(int position);
+    // The modem's COM number: the one selected in the paging window while it is open, else the
+    // stored position in the list of ports available now (the first when the list no longer
+    // reaches it). 0 when no port can be opened.
+    int ModemComNumber();
     // "&Ok": refused, saving nothing, while the number to call is blank; otherwise saves the
     // numbers and the modem's position and hides the window.
     bool SavePagingSettings(const PagingSettings& settings);
@@ -118,7 +128,13 @@ public:
 private:
     void SaveProgramSetup(const std::string& key, const std::string& value);
     void SaveInternetSetup(const std::string& key, const std::string& value);
+    void SavePassword(const char* section, const std::string& key, const std::string& value);
+    void ShowPasswordStorage();
     void RequestFocus(ContactSetupView::Focus focus);
+    std::vector<int> AvailableModemPorts() const;
+    // The stored modem position within a list of `count` ports: the first entry when the list
+    // no longer reaches it, 0 for an empty list.
+    int StoredModemPosition(int count) const;
 
     Services s_;
 };

@@ -1,5 +1,9 @@
 #include "alerts/UnconfiguredTransports.h"
 
+#include <utility>
+
+#include "core/EventLoop.h"
+
 namespace vigiltron {
 
 MailResult UnconfiguredMailTransport::Send(const MailMessage&) {
@@ -9,6 +13,14 @@ MailResult UnconfiguredMailTransport::Send(const MailMessage&) {
 
 MailResult UnconfiguredSmtpMailer::SendMailSmtp(const AlertMail&) {
     return {false, MailError::Other, "No SMTP transport is available; the e-mail was not sent."};
+}
+
+void UnconfiguredSmtpClient::Send(SmtpRequest, Progress, Done done) {
+    loop_.Post([done = std::move(done)] {
+        if (done) {
+            done({false, "No SMTP transport is available; the e-mail was not sent."});
+        }
+    });
 }
 
 PageResult UnconfiguredPager::SendNumericPage(int, int, bool phone) {

@@ -112,6 +112,10 @@ std::string ConfigureOptionName(ConfigureOperation operation) {
             return "--list";
         case ConfigureOperation::ImportSettings:
             return "--import-settings";
+        case ConfigureOperation::TestMail:
+            return "--test-mail";
+        case ConfigureOperation::TestPage:
+            return "--test-page";
     }
     return "";
 }
@@ -276,6 +280,10 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
             }
         } else if (arg == "--list") {
             operation(ConfigureOperation::List);
+        } else if (arg == "--test-mail") {
+            operation(ConfigureOperation::TestMail);
+        } else if (arg == "--test-page") {
+            operation(ConfigureOperation::TestPage);
         } else if (arg == "--import-settings") {
             if (operation(ConfigureOperation::ImportSettings)) {
                 if (const auto v = values(1, "FILE")) {
@@ -384,6 +392,11 @@ the operation was done, 1 when it was refused.
                         the registry editor's export (.reg) of the key
                         HKEY_CURRENT_USER\Software\VB and VBA Program Settings\
                         Vigiltron Manager
+  --test-mail           send the test e-mail through the configured route and print
+                        its status lines; exit status 0 only when the server (or the
+                        mail command) took it
+  --test-page           dial the pager number once through the modem ("&Numeric Pager
+                        Test"); exit status 0 only when the modem confirmed the page
 )";
 }
 

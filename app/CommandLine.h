@@ -20,6 +20,8 @@ enum class ConfigureOperation {
     Set,             // --set KEY=VALUE, repeatable
     List,            // --list
     ImportSettings,  // --import-settings FILE
+    TestMail,        // --test-mail
+    TestPage,        // --test-page
 };
 
 // The option that asks for `operation` ("--scan", ...); empty for None.

@@ -11,18 +11,22 @@
 #include <utility>
 #include <vector>
 
+#include "alerts/UnconfiguredTransports.h"
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
 #include "config/MemoryTextFileStore.h"
 #include "config/ProfileFile.h"
 #include "config/RegistryImport.h"
+#include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
+#include "platform/KeychainSecretStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
+#include "platform/SendmailTransport.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
@@ -52,9 +56,9 @@ public:
     std::vector<std::tuple<std::string, std::string, std::string>> saved;
 };
 
-// Passwords are stored in clear; a listing on a terminal or in a log does not repeat them.
+// A listing on a terminal or in a log never repeats a password, wherever it is kept.
 std::string Shown(const std::string& key, const std::string& value) {
-    if ((key == "SMTPUserPassword" || key == "pw") && !value.empty()) {
+    if (ConfigStore::IsPasswordKey(key) && !value.empty()) {
         return "********";
     }
     return value;
@@ -193,12 +197,49 @@ int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
                 out_ << key << "=" << value << ": set\n";
             }
             break;
+        case ConfigureOperation::TestMail:
+            done = SendTestMail();
+            break;
+        case ConfigureOperation::TestPage: {
+            const PageResult page = engine_.pager.NumericPagerTest();
+            out_ << "page " << (page.sent ? "sent" : "not sent")
+                 << (page.description.empty() ? "" : ": " + page.description) << "\n";
+            done = page.sent;
+            break;
+        }
         case ConfigureOperation::None:
         case ConfigureOperation::List:
         case ConfigureOperation::ImportSettings:
             break;
     }
     return done ? 0 : 1;
+}
+
+bool ConfigureCommand::SendTestMail() {
+    if (!engine_.prefs.optUseSMTP) {
+        // The mail command answers at once: its result is the outcome.
+        const bool sent = engine_.alerts.SendMail("Test MAPI Email", 0, 1, 1, false);
+        out_ << (sent ? "Test email handed to the mail command.\n"
+                      : "Test email not sent.  Please be sure you have the server address and "
+                        "login information (if needed) completed.\n");
+        return sent;
+    }
+    std::optional<bool> sent;
+    engine_.smtp.testFinished = [&sent](bool delivered) { sent = delivered; };
+    engine_.smtp.TestSmtpEmail(engine_.prefs.SMTPHostServer);
+    // The server's own time-out ends the attempt; the extra margin covers connecting.
+    const long long seconds =
+        std::max(1LL, std::strtoll(engine_.prefs.SMTPTimeoutSeconds.c_str(), nullptr, 10));
+    engine_.services.loop.WaitUntil(std::chrono::seconds(seconds * 3 + 5),
+                                    [&sent] { return sent.has_value(); });
+    engine_.smtp.testFinished = nullptr;
+    for (const std::string& line : engine_.view.contactSetup.emailStatus) {
+        out_ << line << "\n";
+    }
+    if (!sent) {
+        out_ << "Mail not sent: no answer in time\n";
+    }
+    return sent.value_or(false);
 }
 
 bool ConfigureCommand::Load() {
@@ -248,6 +289,13 @@ int ConfigureCommand::ImportSettings() {
         return 1;
     }
     out_ << "Settings saved in " << paths_.settingsFile << "\n";
+    // The import is the first save of the passwords it brought: they go where passwords are kept.
+    if (std::any_of(
+            report.imported.begin(), report.imported.end(),
+            [](const RegistryImport::Imported& v) { return ConfigStore::IsPasswordKey(v.name); })) {
+        engine_.config.MoveClearPasswords();
+        out_ << engine_.config.PasswordStorage() << "\n";
+    }
     return 0;
 }
 
@@ -403,11 +451,30 @@ int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
         ports = std::make_unique<QtSerialPortFactory>(PortMap::FromSettings(settings));
     }
 
+    // The demo's configuration is thrown away at the end: it must never reach the user's keyring.
+    std::unique_ptr<SecretStore> secrets;
+    if (!cmd.demo) {
+        secrets = std::make_unique<KeychainSecretStore>(
+            journal, cmd.configDir ? paths.configDirectory : std::string());
+    }
     FileStore files;
+    // Without a keyring the preferences file holds the passwords: it is then the user's alone.
+    files.SetOwnerOnly([&secrets] { return !secrets || !secrets->Available(); });
     LinuxSystemActions system;
     SilentSoundPlayer sound;
+    // Only --test-mail sends anything. Simulated sensors run on virtual time, which a real
+    // server's answer cannot keep up with: such runs mail nobody.
+    UnconfiguredSmtpClient noSmtp(*loop);
+    std::unique_ptr<CurlSmtpClient> curl;
+    if (!scenario) {
+        curl = std::make_unique<CurlSmtpClient>(
+            [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
+    }
+    SmtpClient& smtpClient = curl ? static_cast<SmtpClient&>(*curl) : noSmtp;
+    SendmailTransport systemMail;
     Engine engine(EngineServices{*loop, *clock, dialogs, journal, *ports, settings, *machine, files,
-                                 system, sound, paths.applicationFolder, paths.configDirectory});
+                                 system, sound, smtpClient, systemMail, paths.applicationFolder,
+                                 paths.configDirectory, nullptr, secrets.get()});
     const int status = ConfigureCommand(engine, cmd, paths, runner.get(), std::cout).Run();
     engine.link.CloseAllPorts();
     std::cout.flush();

@@ -30,6 +30,8 @@ private:
 
     // Loads the preferences and the device list as start-up would with these switches.
     bool Load();
+    // --test-mail: the test mail through the configured route; true when it was taken.
+    bool SendTestMail();
     int ImportSettings();
     int List();
     void ListDevices();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "alerts/ContactSetup.h"
 
@@ -13,9 +14,10 @@ struct EmailWindowCommands {
     std::function<void(bool)> chooseMailRoute;  // true: SMTP; false: the system's mail client
     std::function<void(bool)> setAuthenticationRequired;
     std::function<void(const EmailSettings&)> save;  // "&OK"
-    std::function<void()> testSmtpEmail;             // "Test SMTP Email Alert"
-    std::function<void()> createLogFile;             // "Create Log File"
-    std::function<void()> clearLog;                  // "Clear Log"
+    // "Test SMTP Email Alert", with the server box's text (saved as the server first).
+    std::function<void(const std::string& server)> testSmtpEmail;
+    std::function<void()> createLogFile;  // "Create Log File"
+    std::function<void()> clearLog;       // "Clear Log"
 };
 
 // What the "Paging Setup" window asks of the program. An empty function does nothing.

@@ -17,6 +17,9 @@ ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine) {
     email.setAuthenticationRequired = [&rules](bool on) { rules.SetAuthenticationRequired(on); };
     email.save = [&rules](const EmailSettings& settings) { rules.SaveEmailSettings(settings); };
     email.clearLog = [&rules] { rules.ClearEmailStatus(); };
+    SmtpMailer& smtp = engine.smtp;
+    email.testSmtpEmail = [&smtp](const std::string& server) { smtp.TestSmtpEmail(server); };
+    email.createLogFile = [&smtp] { smtp.CreateLogFile(); };
 
     PagingWindowCommands& paging = c.paging;
     paging.close = [&rules] { rules.ClosePagingWindow(); };
@@ -24,6 +27,11 @@ ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine) {
     paging.selectModemPort = [&rules](int position) { rules.SelectModemPort(position); };
     paging.save = [&rules](const PagingSettings& settings) { rules.SavePagingSettings(settings); };
     paging.setInitString = [&rules] { rules.SetInitString(); };
+    ModemPager& pager = engine.pager;
+    paging.toggleConnection = [&pager] { pager.ToggleConnection(); };
+    // A test reports a failure in its own messages; a page that went out says nothing.
+    paging.numericPagerTest = [&pager] { pager.NumericPagerTest(); };
+    paging.phoneCallTest = [&pager] { pager.PhoneCallTest(); };
 
     RemoteMonitoringWindowCommands& remote = c.remoteMonitoring;
     remote.close = [&rules] { rules.CloseRemoteMonitoringWindow(); };

@@ -6,8 +6,8 @@ namespace vigiltron {
 
 class Engine;
 
-// The contact setup windows' commands, bound to the engine's rules. The modem, SMTP test and
-// SMTP log commands have no transport yet and stay empty. The engine must outlive the commands.
+// The contact setup windows' commands, bound to the engine's rules and transports. The engine
+// must outlive the commands.
 ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine);
 
 }  // namespace vigiltron

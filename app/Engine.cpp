@@ -8,7 +8,16 @@ Engine::Engine(EngineServices s)
       model(s.dialogs, s.settings),
       logFiles(LogFiles::Services{s.loop, s.clock, s.dialogs, model, view, s.settings, prefs}),
       config(s.settings, s.machine, s.files, s.dialogs, s.clock, model, s.applicationFolder,
-             s.configDirectory),
+             s.configDirectory, s.secrets),
+      smtp(SmtpMailer::Services{
+          prefs, view, model, s.dialogs, s.journal, s.clock, s.settings, s.files, s.smtpClient,
+          s.applicationFolder,
+          [this](const std::string& text) { contactSetup.AddEmailStatus(text); },
+          [this](int kind, int slot, const std::string& text) {
+              alerts.MailOutcome(kind, slot, text);
+          }}),
+      pager(ModemPager::Services{s.loop, s.ports, s.dialogs, s.journal, prefs, view,
+                                 [this] { return contactSetup.ModemComNumber(); }}),
       alerts(AlertDispatcher::Services{prefs,
                                        view,
                                        model,
@@ -17,7 +26,7 @@ Engine::Engine(EngineServices s)
                                        s.clock,
                                        s.settings,
                                        s.sound,
-                                       systemMail,
+                                       s.systemMail,
                                        smtp,
                                        pager,
                                        [this] { ApplyPreferences(); },
@@ -58,10 +67,17 @@ Engine::Engine(EngineServices s)
                                   s.serialDevices ? *s.serialDevices : noSerialDevices}),
       help(HelpCommands::Services{view, s.dialogs, s.files, VIGILTRON_VERSION,
                                   VIGILTRON_BUILD_DATE}),
-      contactSetup(ContactSetup::Services{prefs, view, s.dialogs, s.settings,
-                                          [this](int n) { return portScan.COMAvailable(n); }}),
+      contactSetup(ContactSetup::Services{
+          prefs, view, s.dialogs, s.settings,
+          // The modem's own open port stays in its list.
+          [this](int n) { return pager.IsOpenOn(n) || portScan.COMAvailable(n); },
+          [this](const std::string& key, const std::string& value) {
+              config.SavePassword(key, value);
+          },
+          [this] { return config.PasswordStorage(); }}),
       shell(ShellCommands::Services{view, s.dialogs, s.system, s.applicationFolder}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
+    alerts.pacing.now = [this] { return services.loop.Elapsed(); };
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };

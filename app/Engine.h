@@ -5,7 +5,10 @@
 
 #include "alerts/AlertDispatcher.h"
 #include "alerts/ContactSetup.h"
+#include "alerts/ModemPager.h"
 #include "alerts/ProximityActions.h"
+#include "alerts/SmtpClient.h"
+#include "alerts/SmtpMailer.h"
 #include "alerts/SoundPlayer.h"
 #include "alerts/ThresholdEvaluator.h"
 #include "alerts/UnconfiguredTransports.h"
@@ -19,6 +22,7 @@
 #include "core/Dialogs.h"
 #include "core/EventLoop.h"
 #include "core/Journal.h"
+#include "core/SecretStore.h"
 #include "core/SerialDeviceDirectory.h"
 #include "core/SerialPort.h"
 #include "core/SettingsTree.h"
@@ -50,10 +54,15 @@ struct EngineServices {
     TextFileStore& files;
     SystemActions& system;
     SoundPlayer& sound;
+    // The two e-mail routes: the SMTP client and the system's mail command.
+    SmtpClient& smtpClient;
+    MailTransport& systemMail;
     std::string applicationFolder;
     std::string configDirectory;
     // Where the serial-number lookup finds devices by serial; null: none (a simulated run).
     SerialDeviceDirectory* serialDevices = nullptr;
+    // The desktop keyring the two passwords are kept in; null: none (they stay in the settings).
+    SecretStore* secrets = nullptr;
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
@@ -74,10 +83,10 @@ public:
     DeviceModel model;
     LogFiles logFiles;
     ConfigStore config;
-    // Until the mail and modem transports exist, alerts that need them report "not sent".
-    UnconfiguredMailTransport systemMail;
-    UnconfiguredSmtpMailer smtp;
-    UnconfiguredPager pager;
+    // The SMTP route, and the e-mail window's test mail and log file.
+    SmtpMailer smtp;
+    // Pages and caller-ID calls through the modem; the paging window's connection and tests.
+    ModemPager pager;
     AlertDispatcher alerts;
     ThresholdEvaluator evaluator;
     // Before the sensors: its hooks read the link's ports only when a change comes.

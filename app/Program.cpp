@@ -27,13 +27,16 @@
 #include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
 #include "config/ProfileFile.h"
+#include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
+#include "platform/KeychainSecretStore.h"
 #include "platform/LinuxSystemActions.h"
 #include "platform/PortMap.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
+#include "platform/SendmailTransport.h"
 #include "platform/SerialByIdDirectory.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
@@ -292,7 +295,15 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         ports = std::make_unique<QtSerialPortFactory>(PortMap::FromSettings(*settings));
     }
 
+    // The demo's settings live in memory and must never reach the user's keyring.
+    std::unique_ptr<SecretStore> secrets;
+    if (!cmd.demo) {
+        secrets = std::make_unique<KeychainSecretStore>(
+            *journal, cmd.configDir ? paths.configDirectory : std::string());
+    }
     FileStore files;
+    // Without a keyring the preferences file holds the passwords: it is then the user's alone.
+    files.SetOwnerOnly([&secrets] { return !secrets || !secrets->Available(); });
     LinuxSystemActions system;
     // Headless runs are silent: nobody is there to hear the alarm.
     std::unique_ptr<SoundPlayer> sound;
@@ -303,9 +314,16 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     }
     // A simulated run has no USB serial devices to look up by serial number.
     SerialByIdDirectory serialDevices;
+    // Mail goes out on a worker thread. The Qt loop takes its results from any thread; the
+    // virtual-time loop cannot, so its once-a-second watch below collects them.
+    CurlSmtpClient smtpClient(
+        virtualLoop ? CurlSmtpClient::Post()
+                    : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
+    SendmailTransport systemMail;
     Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
-                                 files, system, *sound, paths.applicationFolder,
-                                 paths.configDirectory, scenario ? nullptr : &serialDevices});
+                                 files, system, *sound, smtpClient, systemMail,
+                                 paths.applicationFolder, paths.configDirectory,
+                                 scenario ? nullptr : &serialDevices, secrets.get()});
 
     engine.help.helpFile = ResourcePath("README.TXT");
 
@@ -357,9 +375,11 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     int exitCode = 0;
     if (virtualLoop) {
         // The virtual loop never waits on the signal pipe, so it looks for a termination signal
-        // once a simulated second and then ends as the end of its time would.
+        // (and takes in the mail outcomes) once a simulated second and then ends as the end of
+        // its time would.
         TimerId watch = 0;
         std::function<void()> watchForSignals = [&] {
+            smtpClient.DeliverFinished();
             if (terminationRequested) {
                 virtualLoop->Stop();
             } else {

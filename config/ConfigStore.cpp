@@ -13,6 +13,7 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/LooseText.h"
+#include "core/SecretStore.h"
 #include "core/SettingsTree.h"
 
 namespace vigiltron {
@@ -29,6 +30,31 @@ constexpr const char* kPageAlertSetup = "Page Alert Setup";
 constexpr const char* kInternetUpdateSetup = "Internet Update Setup";
 constexpr const char* kDeviceSetup = "Device Setup";
 constexpr const char* kLogging = "Logging";
+
+// The two passwords: where each is kept in the settings tree and in the preferences file. The key
+// is also the secret's name in the secret store.
+struct Password {
+    const char* key;
+    const char* treeSection;
+    const char* fileSection;
+    std::string Preferences::*field;
+};
+const Password kPasswords[] = {
+    {"SMTPUserPassword", kProgramSetup, kEmailAlertSetup, &Preferences::SMTPUserPassword},
+    {"pw", kInternetSetup, kInternetUpdateSetup, &Preferences::pw},
+};
+
+const Password* FindPassword(const std::string& key) {
+    for (const Password& password : kPasswords) {
+        if (key == password.key) {
+            return &password;
+        }
+    }
+    return nullptr;
+}
+
+// What a settings-tree read gives for a value that is not there at all.
+const std::string kAbsent("\x01");
 
 // How one preference travels to and from its stored text.
 struct Binding {
@@ -119,6 +145,7 @@ std::vector<Stored> SettingsTreeTable(const std::string& logdirDefault) {
         {ps, Switch("chkEmailOnProx", &P::chkEmailOnProx), "0"},
         {ps, Switch("chkPageOnProx", &P::chkPageOnProx), "0"},
         {ps, Switch("chkOnScreenProx", &P::chkOnScreenOnProx), "0"},
+        {ps, Text("AlertRepeatSeconds", &P::AlertRepeatSeconds), "60"},
         // "9" is what a never-saved value reads as; any non-zero value selects SMTP.
         {ps, Switch("optUseSMTP", &P::optUseSMTP), "9"},
         {ps, Text("EmailAddress", &P::EmailAddress), ""},
@@ -132,6 +159,8 @@ std::vector<Stored> SettingsTreeTable(const std::string& logdirDefault) {
         {ps, Text("SMTPUserPassword", &P::SMTPUserPassword), ""},
         {ps, Text("SMTPFromEmailAddress", &P::SMTPFromEmailAddress), ""},
         {ps, Switch("chkAuthenticationReq", &P::chkAuthenticationReq), "0"},
+        {ps, Text("SMTPCAFile", &P::SMTPCAFile), ""},
+        {ps, Text("SMTPTimeoutSeconds", &P::SMTPTimeoutSeconds), "30"},
         {ps, Text("NumToCall", &P::NumToCall), " "},
         {ps, Text("NumToSend", &P::NumToSend), " "},
         {ps, Text("NumToSendPhone", &P::NumToSendPhone), " "},
@@ -269,7 +298,7 @@ bool IsCameraType(const std::string& type) {
 ConfigStore::ConfigStore(SettingsTree& settings, const MachineSettings& machine,
                          TextFileStore& files, Dialogs& dialogs, const Clock& clock,
                          DeviceModel& devices, std::string applicationFolder,
-                         std::string configDirectory)
+                         std::string configDirectory, SecretStore* secrets)
     : settings_(settings),
       machine_(machine),
       files_(files),
@@ -277,7 +306,8 @@ ConfigStore::ConfigStore(SettingsTree& settings, const MachineSettings& machine,
       clock_(clock),
       devices_(devices),
       applicationFolder_(std::move(applicationFolder)),
-      configDirectory_(std::move(configDirectory)) {}
+      configDirectory_(std::move(configDirectory)),
+      secrets_(secrets) {}
 
 std::string ConfigStore::ReadMachineValue(const std::string& name) const {
     try {
@@ -316,7 +346,14 @@ std::optional<ProfileFile> ConfigStore::ReadPrefsFile(std::string& error) const 
     return std::nullopt;
 }
 
-bool ConfigStore::WritePrefsFile(const ProfileFile& file, std::string& error) {
+bool ConfigStore::WritePrefsFile(ProfileFile file, std::string& error) {
+    // Whatever the write is for, a clear password the secret store already holds goes.
+    for (const Password& password : kPasswords) {
+        const std::string clear = file.GetString(password.fileSection, password.key, "");
+        if (!clear.empty() && StoreHolds(password.key, clear)) {
+            file.SetString(password.fileSection, password.key, "");
+        }
+    }
     return files_.WriteAtomically(PrefsFilePath(), file.Serialize(), error);
 }
 
@@ -363,6 +400,9 @@ bool ConfigStore::LoadPrefsRegistry(Preferences& prefs) {
             s.binding.set(loaded, settings_.GetSetting(s.section, s.binding.key, s.defaultValue),
                           s.defaultValue);
         }
+        for (const Password& password : kPasswords) {
+            RecallPassword(password.key, loaded.*password.field);
+        }
         prefs = std::move(loaded);
         return true;
     } catch (...) {
@@ -375,7 +415,6 @@ bool ConfigStore::SavePrefsRegistry(const Preferences& prefs) {
         // Only changed values are written: each write reaches the disk at once, and the whole
         // set is saved on every OK of the setup window.
         auto save = [this](const char* section, const std::string& key, const std::string& value) {
-            const std::string kAbsent("\x01");
             if (settings_.GetSetting(section, key, kAbsent) != value) {
                 settings_.SaveSetting(section, key, value);
             }
@@ -385,7 +424,11 @@ bool ConfigStore::SavePrefsRegistry(const Preferences& prefs) {
         save(kProgramSetup, "HumidMax", prefs.HumidMax);
         save(kProgramSetup, "HumidMin", prefs.HumidMin);
         for (const Stored& s : SettingsTreeTable(DefaultLogDirectory(applicationFolder_))) {
-            save(s.section, s.binding.key, s.binding.get(prefs));
+            if (IsPasswordKey(s.binding.key)) {
+                SavePassword(s.binding.key, s.binding.get(prefs));
+            } else {
+                save(s.section, s.binding.key, s.binding.get(prefs));
+            }
         }
         return true;
     } catch (...) {
@@ -427,6 +470,9 @@ bool ConfigStore::LoadPrefsINI(Preferences& prefs) {
             s.binding.set(loaded, file->GetString(s.section, s.binding.key, s.defaultValue),
                           s.defaultValue);
         }
+        for (const Password& password : kPasswords) {
+            RecallPassword(password.key, loaded.*password.field);
+        }
         prefs = std::move(loaded);
         return true;
     } catch (...) {
@@ -442,7 +488,17 @@ bool ConfigStore::SavePrefsINI(const Preferences& prefs) {
             return false;
         }
         for (const Stored& s : PrefsFileTable(DefaultLogDirectory(applicationFolder_))) {
-            file->SetString(s.section, s.binding.key, s.binding.get(prefs));
+            std::string value = s.binding.get(prefs);
+            if (const Password* password = FindPassword(s.binding.key);
+                password != nullptr && KeepSecret(password->key, value)) {
+                // Moved: a clear copy the settings tree still holds goes as well.
+                if (!value.empty() &&
+                    settings_.GetSetting(password->treeSection, password->key) == value) {
+                    settings_.SaveSetting(password->treeSection, password->key, "");
+                }
+                value.clear();
+            }
+            file->SetString(s.section, s.binding.key, value);
         }
         return WritePrefsFile(*file, error);
     } catch (...) {
@@ -697,6 +753,103 @@ bool ConfigStore::LoadConfig(bool bRunAsService, const std::string& strTotDevice
     } catch (...) {
         dialogs_.ShowMessage("There was an error in cmdLoadConfig");
         return false;
+    }
+}
+
+// ---- Passwords ----
+
+bool ConfigStore::IsPasswordKey(const std::string& key) {
+    return FindPassword(key) != nullptr;
+}
+
+bool ConfigStore::KeepSecret(const std::string& key, const std::string& value) {
+    try {
+        if (secrets_ == nullptr || !secrets_->Available()) {
+            return false;
+        }
+        const auto known = kept_.find(key);
+        if (known != kept_.end() && known->second == value) {
+            return true;
+        }
+        std::string error;
+        // A password emptied by the user must not come back from the store at the next start.
+        if (!(value.empty() ? secrets_->Remove(key, error) : secrets_->Write(key, value, error))) {
+            return false;
+        }
+        kept_[key] = value;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ConfigStore::StoreHolds(const std::string& key, const std::string& value) {
+    try {
+        if (secrets_ == nullptr || !secrets_->Available()) {
+            return false;
+        }
+        auto known = kept_.find(key);
+        if (known == kept_.end()) {
+            const SecretStore::ReadResult read = secrets_->Read(key);
+            if (!read.error.empty()) {
+                return false;
+            }
+            known = kept_.emplace(key, read.value.value_or("")).first;
+        }
+        return known->second == value;
+    } catch (...) {
+        return false;
+    }
+}
+
+void ConfigStore::RecallPassword(const std::string& key, std::string& password) {
+    // A clear value is newer than the store's: it is removed whenever the store takes one.
+    if (!password.empty() || secrets_ == nullptr) {
+        return;
+    }
+    try {
+        if (!secrets_->Available()) {
+            return;
+        }
+        const SecretStore::ReadResult read = secrets_->Read(key);
+        if (read.error.empty()) {
+            password = read.value.value_or("");
+            kept_[key] = password;
+        }
+    } catch (...) {
+        // The password stays unknown; saving one later still works.
+    }
+}
+
+void ConfigStore::SavePassword(const std::string& key, const std::string& value) {
+    const Password* password = FindPassword(key);
+    if (password == nullptr) {
+        return;
+    }
+    const std::string clear = KeepSecret(key, value) ? "" : value;
+    if (settings_.GetSetting(password->treeSection, key, kAbsent) != clear) {
+        settings_.SaveSetting(password->treeSection, key, clear);
+    }
+}
+
+void ConfigStore::MoveClearPasswords() {
+    try {
+        for (const Password& password : kPasswords) {
+            const std::string clear = settings_.GetSetting(password.treeSection, password.key);
+            if (!clear.empty() && KeepSecret(password.key, clear)) {
+                settings_.SaveSetting(password.treeSection, password.key, "");
+            }
+        }
+    } catch (...) {
+        // What could not be moved stays where it is and moves with the next save.
+    }
+}
+
+std::string ConfigStore::PasswordStorage() {
+    try {
+        return secrets_ != nullptr ? secrets_->Where() : SecretStore::kInSettingsFile;
+    } catch (...) {
+        return SecretStore::kInSettingsFile;
     }
 }
 

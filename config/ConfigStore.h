@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,7 @@ class Clock;
 class DeviceModel;
 class Dialogs;
 class MachineSettings;
+class SecretStore;
 class SettingsTree;
 class TextFileStore;
 
@@ -24,10 +26,12 @@ public:
     static constexpr const char* kDefaultPrefsFile = "vigiltron.ini";
 
     // `applicationFolder` holds the program's writable files (log directory default below it);
-    // `configDirectory` is where a bare preferences-file name resolves.
+    // `configDirectory` is where a bare preferences-file name resolves. Without `secrets` the
+    // passwords are kept in the settings tree and the preferences file.
     ConfigStore(SettingsTree& settings, const MachineSettings& machine, TextFileStore& files,
                 Dialogs& dialogs, const Clock& clock, DeviceModel& devices,
-                std::string applicationFolder, std::string configDirectory);
+                std::string applicationFolder, std::string configDirectory,
+                SecretStore* secrets = nullptr);
 
     // ---- Machine-wide values ("INIPath", "Autologout", "Port", "BinaryInterval",
     // "ForceLogOff"); empty when missing. ----
@@ -87,6 +91,19 @@ public:
     // proximity-slot sections. False on failure.
     bool LoadConfig(bool bRunAsService, const std::string& strTotDevices, Preferences& prefs);
 
+    // ---- Passwords: `SMTPUserPassword` and `pw` ----
+    // With a secret store available they are kept there, and the settings tree and the
+    // preferences file keep an empty value; otherwise they stay in those two in clear. A clear
+    // value (left by an existing installation, an import, or a save made while the store was
+    // away) is the one in force, and moves to the store the next time it is saved.
+    static bool IsPasswordKey(const std::string& key);
+    // Saves one password into the secret store, or into the settings tree when there is none.
+    void SavePassword(const std::string& key, const std::string& value);
+    // Moves the clear passwords the settings tree holds into the secret store (an import).
+    void MoveClearPasswords();
+    // What the setup windows say about where passwords are kept.
+    std::string PasswordStorage();
+
     // ---- Error journal: section "Logging" of the preferences file ----
     // Adds "<long time><code>=<value>", e.g. "4:05:09 PM:020=AutoOpenPrefError". Never fails
     // loudly: it is itself the last resort of error reporting.
@@ -95,7 +112,15 @@ public:
 private:
     // The file's current contents; nothing when it exists but cannot be read (`error` says why).
     std::optional<ProfileFile> ReadPrefsFile(std::string& error) const;
-    bool WritePrefsFile(const ProfileFile& file, std::string& error);
+    // Writes the file, without the clear passwords the secret store now holds.
+    bool WritePrefsFile(ProfileFile file, std::string& error);
+    // Fills an empty `password` from the secret store.
+    void RecallPassword(const std::string& key, std::string& password);
+    // Puts the password into the secret store (an empty one is removed from it). False when it
+    // has to be kept in clear.
+    bool KeepSecret(const std::string& key, const std::string& value);
+    // Whether the secret store holds exactly `value` under `key`.
+    bool StoreHolds(const std::string& key, const std::string& value);
     void ClearDeviceList();
     void TakeLoadedSlots();
 
@@ -108,6 +133,9 @@ private:
     std::string applicationFolder_;
     std::string configDirectory_;
     std::string prefsFileName_ = kDefaultPrefsFile;
+    SecretStore* secrets_;
+    // What the secret store is known to hold, by key: unchanged passwords are not written again.
+    std::map<std::string, std::string> kept_;
 };
 
 }  // namespace vigiltron

@@ -66,6 +66,9 @@ struct Preferences {
     bool chkEmailOnProx = false;
     bool chkPageOnProx = false;
     bool chkOnScreenOnProx = false;  // "chkOnScreenProx" in the settings tree
+    // The shortest time, in seconds, between two e-mail or page alarms of one sensor and kind
+    // (repeats in between are held back and counted); "0" holds nothing back.
+    std::string AlertRepeatSeconds = "60";
 
     // E-mail.
     bool optUseSMTP = true;  // true: SMTP; false: MAPI (the system's mail client)
@@ -80,6 +83,11 @@ struct Preferences {
     std::string SMTPUserPassword;
     std::string SMTPFromEmailAddress;
     bool chkAuthenticationReq = false;
+    // A private certificate authority the SMTP server's certificate is checked against; empty:
+    // the system's trusted authorities.
+    std::string SMTPCAFile;
+    // How long, in seconds, each step of sending a mail may take before it is given up.
+    std::string SMTPTimeoutSeconds = "30";
 
     // Pager.
     std::string NumToCall = " ";

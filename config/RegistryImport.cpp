@@ -182,10 +182,14 @@ std::string HexTypeText(std::string_view type) {
     return written + " value";
 }
 
-// What a malformed line shows of itself: enough to find it, never a whole value (which may be a
-// password).
+// What a malformed line shows of itself: enough to find it, never a value (which may be a
+// password), so nothing after an "=".
 std::string Excerpt(std::string_view line) {
     constexpr std::size_t kShown = 24;
+    const std::size_t equals = line.find('=');
+    if (equals != std::string_view::npos && equals < kShown) {
+        return std::string(line.substr(0, equals + 1)) + "...";
+    }
     return line.size() <= kShown ? std::string(line) : std::string(line.substr(0, kShown)) + "...";
 }
 

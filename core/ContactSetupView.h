@@ -23,6 +23,10 @@ struct ContactSetupView {
     bool pagingWindowVisible = false;
     bool remoteMonitoringWindowVisible = false;
 
+    // Under the password boxes of the e-mail and remote-monitoring windows: where passwords are
+    // kept (the desktop keyring, or the settings file).
+    std::string passwordStorage;
+
     // E-mail window: the user name and password boxes (and their labels) are usable only while
     // the server requires authentication.
     bool emailCredentialsEnabled = false;

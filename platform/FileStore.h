@@ -21,8 +21,14 @@ public:
     // target: lets tests stop a save at its most delicate moment.
     void SetBeforeReplaceHook(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
 
+    // Asked at each save: while it answers true (passwords are kept in the files in clear, there
+    // being no desktop keyring), a saved file is left readable and writable by its owner only,
+    // whatever its permissions were.
+    void SetOwnerOnly(std::function<bool()> ownerOnly) { ownerOnly_ = std::move(ownerOnly); }
+
 private:
     std::function<void()> beforeReplace_;
+    std::function<bool()> ownerOnly_;
 };
 
 }  // namespace vigiltron

@@ -1,5 +1,8 @@
 #include "platform/QtSettingsTree.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace vigiltron {
@@ -17,6 +20,8 @@ QString KeyPath(const std::string& section, const std::string& key) {
     const QString name = QString::fromStdString(key);
     return group.isEmpty() ? name : group + QLatin1Char('/') + name;
 }
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 }  // namespace
 
@@ -45,8 +50,10 @@ std::string QtSettingsTree::GetSetting(const std::string& section, const std::st
 
 void QtSettingsTree::SaveSetting(const std::string& section, const std::string& key,
                                  const std::string& value) {
+    CreatePrivately();
     settings_->setValue(KeyPath(section, key), QString::fromStdString(value));
     settings_->sync();
+    KeepPrivate();
 }
 
 void QtSettingsTree::DeleteSetting(const std::string& section) {
@@ -60,6 +67,28 @@ void QtSettingsTree::DeleteSetting(const std::string& section) {
         settings_->remove(group);
     }
     settings_->sync();
+    KeepPrivate();
+}
+
+void QtSettingsTree::CreatePrivately() {
+    const QString path = FileName();
+    if (QFileInfo::exists(path)) {
+        return;
+    }
+    // QSettings writes through a temporary file that takes the permissions of the file it
+    // replaces: made private first, the file is never readable by others, not even briefly.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) {
+        file.close();
+    }
+}
+
+void QtSettingsTree::KeepPrivate() {
+    const QString path = FileName();
+    if (QFileInfo::exists(path) && QFile::permissions(path) != kOwnerOnly) {
+        QFile::setPermissions(path, kOwnerOnly);
+    }
 }
 
 QString QtSettingsTree::FileName() const {

@@ -12,7 +12,8 @@ namespace vigiltron {
 // ("Vigiltron/Vigiltron Manager.ini" under the XDG configuration folder), or a file the caller
 // names (a --config-dir run, tests). Sections map to QSettings groups, so "Program Setup\Prox1"
 // is the group "Program Setup/Prox1". Every change is written to disk at once (atomically, by
-// QSettings), so a crash loses nothing already saved.
+// QSettings), so a crash loses nothing already saved. The file may hold passwords in clear (when
+// there is no desktop keyring), so it is created and kept readable by its owner only.
 class QtSettingsTree : public SettingsTree {
 public:
     QtSettingsTree();
@@ -31,6 +32,9 @@ public:
     bool Ok() const { return settings_->status() == QSettings::NoError; }
 
 private:
+    void CreatePrivately();
+    void KeepPrivate();
+
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -86,7 +86,10 @@ bool SavedOnChange(const std::string& key) {
         "XMinThresh",        "YMaxThresh",     "YMinThresh",   "MaxFileSize", "MaxDistanceThresh",
         "MinDistanceThresh", "HDDTotalAmount", "PrefaceFiles", "logdir",
     };
-    return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys);
+    // The mail settings and the alert pacing have no box of their own: they are set from the
+    // command line only.
+    return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys) ||
+           key == "SMTPCAFile" || key == "SMTPTimeoutSeconds" || key == "AlertRepeatSeconds";
 }
 
 std::optional<ProximityActions::Action> ActionOfKey(const std::string& key) {
@@ -147,6 +150,9 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"ProximityRunCommand", &p.ProximityRunCommand},
         {"ProximityRunCommandApproach", &p.ProximityRunCommandApproach},
         {"ProxEventCmbSubIndex99", &p.ProxEventCmbSubIndex99},
+        {"AlertRepeatSeconds", &p.AlertRepeatSeconds},
+        {"SMTPCAFile", &p.SMTPCAFile},
+        {"SMTPTimeoutSeconds", &p.SMTPTimeoutSeconds},
     };
     for (const auto& [key, text] : texts) {
         keys_.push_back({key, text});

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <variant>
 
@@ -60,6 +61,24 @@ void ApplySetting(SimulatedSensor& sensor, const SensorSetting& setting) {
             break;
         case P::Fault:
             sensor.InjectEvent(setting.fault);
+            break;
+    }
+}
+
+void ApplyModemSetting(SimulatedModem& modem, const ModemSetting& setting) {
+    using P = ModemSetting::Property;
+    switch (setting.property) {
+        case P::Answer:
+            modem.SetAnswer(setting.answer);
+            break;
+        case P::DialDelay:
+            modem.SetDialDelay(setting.duration);
+            break;
+        case P::DigitsAnswer:
+            modem.SetDigitsAnswer(setting.answer);
+            break;
+        case P::Echo:
+            modem.SetEcho(setting.flag);
             break;
     }
 }
@@ -400,6 +419,53 @@ std::variant<SensorSetting, ParseError> ParseSetting(std::string_view word, Sens
     return setting;
 }
 
+// One setting word of a modem statement: answer=, digits=, delay= or echo=.
+std::variant<ModemSetting, ParseError> ParseModemSetting(std::string_view word) {
+    using MP = ModemSetting::Property;
+    ModemSetting setting;
+    const std::size_t eq = word.find('=');
+    if (eq == std::string_view::npos) {
+        return ParseError{"unknown modem setting " + Quote(word) +
+                          " (expected answer=, digits=, delay= or echo=)"};
+    }
+    const std::string_view key = word.substr(0, eq);
+    const std::string_view value = word.substr(eq + 1);
+    if (value.empty()) {
+        return ParseError{"missing value for " + std::string(key)};
+    }
+    if (key == "answer" || key == "digits") {
+        const auto answer = ModemAnswerFromName(value);
+        if (!answer) {
+            return ParseError{"bad value for " + std::string(key) + ": " + Quote(value) +
+                              " (expected ok, busy, error, no-dial-tone, no-carrier or silent)"};
+        }
+        setting.property = key == "answer" ? MP::Answer : MP::DigitsAnswer;
+        setting.answer = *answer;
+        return setting;
+    }
+    if (key == "delay") {
+        const auto duration = ParseScenarioDuration(value);
+        if (!duration) {
+            return ParseError{"bad value for delay: " + Quote(value) +
+                              " (expected a duration such as 500ms, 2s, 20s)"};
+        }
+        setting.property = MP::DialDelay;
+        setting.duration = *duration;
+        return setting;
+    }
+    if (key == "echo") {
+        const auto flag = ParseYesNo(value);
+        if (!flag) {
+            return ParseError{"bad value for echo: " + Quote(value) + " (expected yes or no)"};
+        }
+        setting.property = MP::Echo;
+        setting.flag = *flag;
+        return setting;
+    }
+    return ParseError{"unknown modem setting " + Quote(key) +
+                      " (expected answer=, digits=, delay= or echo=)"};
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view fileName) : fileName_(fileName) {}
@@ -437,6 +503,9 @@ private:
         if (words[0] == "sensor") {
             return SensorStatement(words, line);
         }
+        if (words[0] == "modem") {
+            return ModemStatement(words, line);
+        }
         if (words[0] == "at") {
             return AtStatement(words, line);
         }
@@ -447,7 +516,7 @@ private:
             return RampStatement(words, line);
         }
         return ParseError{"unknown statement " + Quote(words[0]) +
-                          " (expected sensor, at, every or ramp)"};
+                          " (expected sensor, modem, at, every or ramp)"};
     }
 
     std::variant<int, ParseError> Com(const Words& words, std::size_t index) {
@@ -465,6 +534,10 @@ private:
     // The COM port of a timed statement, which must have a sensor declared above it.
     std::variant<int, ParseError> KnownCom(const Words& words, std::size_t index) {
         auto com = Com(words, index);
+        if (const int* number = std::get_if<int>(&com); number && modems_.count(*number)) {
+            return ParseError{"COM" + std::to_string(*number) +
+                              " has a modem, which takes no timed changes"};
+        }
         if (const int* number = std::get_if<int>(&com); number && !kinds_.count(*number)) {
             return ParseError{"no sensor on COM" + std::to_string(*number) +
                               " (declare it with a sensor line above this one)"};
@@ -504,9 +577,8 @@ private:
             return *error;
         }
         const int number = std::get<int>(com);
-        if (const auto it = lines_.find(number); it != lines_.end()) {
-            return ParseError{"COM" + std::to_string(number) + " already has a sensor (line " +
-                              std::to_string(it->second) + ")"};
+        if (auto taken = Taken(number)) {
+            return taken;
         }
         if (words.size() < 3) {
             return ParseError{"missing sensor kind"};
@@ -524,6 +596,41 @@ private:
         kinds_[number] = *kind;
         lines_[number] = line;
         scenario_.sensors.push_back(std::move(sensor));
+        return std::nullopt;
+    }
+
+    // A COM number takes one device.
+    std::optional<ParseError> Taken(int number) const {
+        const auto it = lines_.find(number);
+        if (it == lines_.end()) {
+            return std::nullopt;
+        }
+        return ParseError{"COM" + std::to_string(number) + " already has a " +
+                          (modems_.count(number) ? "modem" : "sensor") + " (line " +
+                          std::to_string(it->second) + ")"};
+    }
+
+    // modem COMn [settings...]
+    std::optional<ParseError> ModemStatement(const Words& words, int line) {
+        auto com = Com(words, 1);
+        if (auto* error = std::get_if<ParseError>(&com)) {
+            return *error;
+        }
+        const int number = std::get<int>(com);
+        if (auto taken = Taken(number)) {
+            return taken;
+        }
+        ScenarioModem modem{number, {}, line};
+        for (std::size_t i = 2; i < words.size(); ++i) {
+            auto setting = ParseModemSetting(words[i]);
+            if (auto* error = std::get_if<ParseError>(&setting)) {
+                return *error;
+            }
+            modem.settings.push_back(std::get<ModemSetting>(setting));
+        }
+        modems_.insert(number);
+        lines_[number] = line;
+        scenario_.modems.push_back(std::move(modem));
         return std::nullopt;
     }
 
@@ -695,6 +802,7 @@ private:
     Scenario scenario_;
     std::map<int, SensorKind> kinds_;
     std::map<int, int> lines_;
+    std::set<int> modems_;
 };
 
 }  // namespace

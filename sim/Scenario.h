@@ -7,6 +7,7 @@
 
 #include "core/EventLoop.h"
 #include "core/SerialPort.h"
+#include "sim/SimulatedModem.h"
 #include "sim/SimulatedSensor.h"
 
 namespace vigiltron {
@@ -51,6 +52,30 @@ struct ScenarioSensor {
     int line = 0;
 };
 
+// One thing a scenario sets on a modem: what it answers and how fast.
+struct ModemSetting {
+    enum class Property {
+        Answer,        // the dial's result code
+        DialDelay,     // duration
+        DigitsAnswer,  // the page digits' result code
+        Echo,          // flag
+    };
+    Property property = Property::Answer;
+    ModemAnswer answer = ModemAnswer::Ok;
+    Milliseconds duration{0};
+    bool flag = false;
+
+    friend bool operator==(const ModemSetting&, const ModemSetting&) = default;
+};
+
+void ApplyModemSetting(SimulatedModem& modem, const ModemSetting& setting);
+
+struct ScenarioModem {
+    int comNumber = 0;
+    std::vector<ModemSetting> settings;  // applied before the modem is attached
+    int line = 0;
+};
+
 // Settings applied to the sensor on `comNumber` at `at` (from the start), and then every
 // `every` (when non-zero) until `until` (when given), inclusive.
 struct ScenarioStep {
@@ -64,6 +89,7 @@ struct ScenarioStep {
 
 struct Scenario {
     std::vector<ScenarioSensor> sensors;
+    std::vector<ScenarioModem> modems;
     std::vector<ScenarioStep> steps;  // in file order; ramps are expanded into steps
 };
 

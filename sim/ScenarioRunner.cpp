@@ -18,8 +18,18 @@ void ScenarioRunner::Start(const Scenario& scenario) {
         for (const SensorSetting& setting : declared.settings) {
             ApplySetting(*sensor, setting);
         }
+        modems_.erase(declared.comNumber);
         sensors_[declared.comNumber] = sensor;
         factory_.Attach(declared.comNumber, sensor);
+    }
+    for (const ScenarioModem& declared : scenario.modems) {
+        auto modem = std::make_shared<SimulatedModem>(loop_);
+        for (const ModemSetting& setting : declared.settings) {
+            ApplyModemSetting(*modem, setting);
+        }
+        sensors_.erase(declared.comNumber);
+        modems_[declared.comNumber] = modem;
+        factory_.Attach(declared.comNumber, modem);
     }
     for (const ScenarioStep& step : scenario.steps) {
         Schedule(step, start_ + step.at);
@@ -29,6 +39,11 @@ void ScenarioRunner::Start(const Scenario& scenario) {
 std::shared_ptr<SimulatedSensor> ScenarioRunner::Sensor(int comNumber) const {
     const auto it = sensors_.find(comNumber);
     return it == sensors_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<SimulatedModem> ScenarioRunner::Modem(int comNumber) const {
+    const auto it = modems_.find(comNumber);
+    return it == modems_.end() ? nullptr : it->second;
 }
 
 void ScenarioRunner::Schedule(const ScenarioStep& step, Milliseconds due) {

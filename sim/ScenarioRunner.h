@@ -6,13 +6,14 @@
 
 #include "core/EventLoop.h"
 #include "sim/Scenario.h"
+#include "sim/SimulatedModem.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/SimulatedSensor.h"
 
 namespace vigiltron {
 
-// Brings a parsed scenario to life: attaches its sensors to the factory's COM numbers and plays
-// its timed changes on the loop, with times counted from Start.
+// Brings a parsed scenario to life: attaches its sensors and modems to the factory's COM numbers
+// and plays its timed changes on the loop, with times counted from Start.
 class ScenarioRunner {
 public:
     ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory);
@@ -21,12 +22,14 @@ public:
     ScenarioRunner(const ScenarioRunner&) = delete;
     ScenarioRunner& operator=(const ScenarioRunner&) = delete;
 
-    // Attaches every sensor of `scenario` (with its initial settings) and schedules its steps.
-    // Calling it again replaces the sensors on the same COM numbers and adds more steps.
+    // Attaches every sensor and modem of `scenario` (with its initial settings) and schedules its
+    // steps. Calling it again replaces the devices on the same COM numbers and adds more steps.
     void Start(const Scenario& scenario);
 
     // The sensor the scenario put on `comNumber`, or null.
     std::shared_ptr<SimulatedSensor> Sensor(int comNumber) const;
+    // The modem the scenario put on `comNumber`, or null.
+    std::shared_ptr<SimulatedModem> Modem(int comNumber) const;
     // Scheduled changes not yet applied (a repeating step counts once).
     std::size_t PendingSteps() const { return timers_.size(); }
 
@@ -38,6 +41,7 @@ private:
     SimulatedPortFactory& factory_;
     Milliseconds start_{0};
     std::map<int, std::shared_ptr<SimulatedSensor>> sensors_;
+    std::map<int, std::shared_ptr<SimulatedModem>> modems_;
     std::set<TimerId> timers_;
 };
 

@@ -1,18 +1,18 @@
 #include "ui/AddDeviceWindow.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "ui/Forward.h"
 
 namespace vigiltron {
 
@@ -34,70 +34,38 @@ void SetItems(QComboBox& box, const QStringList& items) {
     }
 }
 
-template <typename F>
-void Call(const F& command) {
-    if (command) {
-        command();
-    }
-}
-
 }  // namespace
 
 AddDeviceWindow::AddDeviceWindow(ViewModel& view, DeviceWindowsCommands commands, QWidget* parent)
-    : QDialog(parent), view_(view), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.cancel, parent), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("addDeviceWindow"));
     setWindowTitle(QStringLiteral("Add Device (Sensor or Camera)"));
-    setModal(false);
     BuildLayout();
 
     connect(typeBox_, &QComboBox::activated, this, [this](int index) {
-        if (commands_.selectType) {
-            commands_.selectType(typeBox_->itemText(index).toStdString());
-        }
+        Forward(commands_.selectType, typeBox_->itemText(index).toStdString());
     });
-    connect(nameBox_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (commands_.setName) {
-            commands_.setName(text.toStdString());
-        }
-    });
-    connect(comPort_, &QSpinBox::valueChanged, this, [this](int com) {
-        if (commands_.setComPort) {
-            commands_.setComPort(com);
-        }
-    });
+    connect(nameBox_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { Forward(commands_.setName, text.toStdString()); });
+    connect(comPort_, &QSpinBox::valueChanged, this,
+            [this](int com) { Forward(commands_.setComPort, com); });
     for (const auto& [box, command] : {std::pair{startInBump_, &commands_.setStartInBump},
                                        std::pair{calibrate_, &commands_.setCalibrateOnConnect},
                                        std::pair{startInProx_, &commands_.setStartInProx}}) {
-        connect(box, &QCheckBox::toggled, this, [command = command](bool on) {
-            if (*command) {
-                (*command)(on);
-            }
-        });
+        connect(box, &QCheckBox::toggled, this,
+                [command = command](bool on) { Forward(*command, on); });
     }
-    connect(driverBox_, &QComboBox::activated, this, [this](int index) {
-        if (commands_.selectDriver) {
-            commands_.selectDriver(index);
-        }
-    });
-    connect(identify_, &QPushButton::clicked, this, [this] { Call(commands_.identify); });
-    connect(scanPorts_, &QPushButton::clicked, this, [this] { Call(commands_.openScanList); });
+    connect(driverBox_, &QComboBox::activated, this,
+            [this](int index) { Forward(commands_.selectDriver, index); });
+    connect(identify_, &QPushButton::clicked, this, [this] { Forward(commands_.identify); });
+    connect(scanPorts_, &QPushButton::clicked, this, [this] { Forward(commands_.openScanList); });
     connect(ok_, &QPushButton::clicked, this, [this] {
         // A refused OK may ask for the name again: that request gets the focus anew.
         nameFocusGiven_ = false;
-        Call(commands_.ok);
+        Forward(commands_.ok);
     });
-    connect(cancel_, &QPushButton::clicked, this, [this] { Cancel(); });
-
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &AddDeviceWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<AddDeviceWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
+    // "Cancel" is Escape's and the title bar's close: all three cancel the addition.
+    connect(cancel_, &QPushButton::clicked, this, &AddDeviceWindow::reject);
     Refresh();
 }
 
@@ -175,8 +143,7 @@ void AddDeviceWindow::BuildLayout() {
     }
 }
 
-void AddDeviceWindow::Refresh() {
-    refreshTimer_.stop();
+void AddDeviceWindow::Render(bool /*opening*/) {
     const DeviceSetupView& v = view_.deviceSetup;
     const QSignalBlocker blockType(typeBox_);
     const QSignalBlocker blockName(nameBox_);
@@ -219,14 +186,10 @@ void AddDeviceWindow::Refresh() {
 
     const bool typeChosen = v.selectedType != kDropDownToSelect;
     form_->setRowVisible(noRoom_, typeChosen && (v.targetIndex < 1 || v.targetIndex > 10));
+}
 
-    if (v.addWindowVisible && !isVisible()) {
-        show();
-        raise();
-        activateWindow();
-    } else if (!v.addWindowVisible && isVisible()) {
-        hide();
-    }
+void AddDeviceWindow::RenderFocus() {
+    const DeviceSetupView& v = view_.deviceSetup;
     if (!v.nameBoxFocused) {
         nameFocusGiven_ = false;
     } else if (v.addWindowVisible && !nameFocusGiven_) {
@@ -234,28 +197,6 @@ void AddDeviceWindow::Refresh() {
         nameBox_->setFocus(Qt::OtherFocusReason);
         nameBox_->selectAll();
     }
-}
-
-void AddDeviceWindow::Cancel() {
-    if (commands_.cancel) {
-        commands_.cancel();
-    } else {
-        QDialog::reject();
-    }
-}
-
-void AddDeviceWindow::closeEvent(QCloseEvent* event) {
-    if (!commands_.cancel) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    commands_.cancel();
-}
-
-void AddDeviceWindow::reject() {
-    Cancel();
 }
 
 }  // namespace vigiltron

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
-
 #include "app/DeviceWindowsCommands.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,14 +18,11 @@ namespace vigiltron {
 // the type's options or the camera's capture device, "Scan Ports...", "OK" and "Cancel". It shows
 // the view model's pending addition and forwards every edit; it opens and closes as the view
 // model's `addWindowVisible` says.
-class AddDeviceWindow : public QDialog {
+class AddDeviceWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model must outlive the window.
     AddDeviceWindow(ViewModel& view, DeviceWindowsCommands commands, QWidget* parent = nullptr);
-
-    // Renders the view model now; changes it announces are rendered once the event loop runs.
-    void Refresh();
 
     QComboBox* TypeBox() const { return typeBox_; }
     QLineEdit* NameBox() const { return nameBox_; }
@@ -42,15 +37,12 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
+    bool ShownByView() const override { return view_.deviceSetup.addWindowVisible; }
+    void Render(bool opening) override;
+    void RenderFocus() override;
     void BuildLayout();
-    void Cancel();
 
-    ViewModel& view_;
     DeviceWindowsCommands commands_;
     QFormLayout* form_ = nullptr;
     QComboBox* typeBox_ = nullptr;
@@ -66,7 +58,6 @@ private:
     QPushButton* scanPorts_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer refreshTimer_;
     // Whether the name box has taken the focus the view model asks for; a new request (a
     // further OK with a blank name) takes it again.
     bool nameFocusGiven_ = false;

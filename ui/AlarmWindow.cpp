@@ -1,11 +1,11 @@
 #include "ui/AlarmWindow.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/Forward.h"
 
 namespace vigiltron {
 
@@ -22,10 +22,10 @@ QString DisplayText(const std::string& text) {
 }  // namespace
 
 AlarmWindow::AlarmWindow(ViewModel& view, AlarmWindowCommands commands, QWidget* parent)
-    : QDialog(parent), view_(view), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.continueClicked, parent), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("alarmWindow"));
-    setModal(false);
     setWindowFlag(Qt::WindowStaysOnTopHint);
+    // The title bar's close and Escape stop the sound and discard the texts, like "Continue".
 
     firstLine_ = new QLabel(this);
     firstLine_->setObjectName(QStringLiteral("alarmFirstLine"));
@@ -47,12 +47,10 @@ AlarmWindow::AlarmWindow(ViewModel& view, AlarmWindowCommands commands, QWidget*
     continueButton_->setDefault(true);
     disableAllButton_ = new QPushButton(QStringLiteral("Disable All Alarms"), this);
     disableAllButton_->setObjectName(QStringLiteral("alarmDisableAll"));
-    connect(continueButton_, &QPushButton::clicked, this, [this] { Acknowledge(); });
-    connect(disableAllButton_, &QPushButton::clicked, this, [this] {
-        if (commands_.disableAllClicked) {
-            commands_.disableAllClicked();
-        }
-    });
+    connect(continueButton_, &QPushButton::clicked, this,
+            [this] { Forward(commands_.continueClicked); });
+    connect(disableAllButton_, &QPushButton::clicked, this,
+            [this] { Forward(commands_.disableAllClicked); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(continueButton_);
@@ -62,22 +60,11 @@ AlarmWindow::AlarmWindow(ViewModel& view, AlarmWindowCommands commands, QWidget*
     layout->addWidget(secondLine_);
     layout->addLayout(buttons);
 
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &AlarmWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<AlarmWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
     resize(380, 160);
     Refresh();
 }
 
-void AlarmWindow::Refresh() {
-    refreshTimer_.stop();
+void AlarmWindow::Render(bool /*opening*/) {
     const AlarmWindowView& alarm = view_.alarm;
     const QString title = QString::fromStdString(alarm.title);
     if (windowTitle() != title) {
@@ -87,34 +74,6 @@ void AlarmWindow::Refresh() {
     firstLine_->setVisible(alarm.firstLineVisible);
     secondLine_->setText(DisplayText(alarm.secondLine));
     secondLine_->setVisible(alarm.secondLineVisible);
-    if (alarm.visible && !isVisible()) {
-        show();
-        raise();
-        activateWindow();
-    } else if (!alarm.visible && isVisible()) {
-        hide();
-    }
-}
-
-void AlarmWindow::Acknowledge() {
-    if (commands_.continueClicked) {
-        commands_.continueClicked();
-    }
-}
-
-void AlarmWindow::closeEvent(QCloseEvent* event) {
-    // Closing by the title bar stops the sound and discards the texts, like "Continue".
-    if (!commands_.continueClicked) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    Acknowledge();
-}
-
-void AlarmWindow::reject() {
-    Acknowledge();
 }
 
 }  // namespace vigiltron

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <functional>
 
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QLabel;
 class QPushButton;
@@ -20,35 +19,26 @@ struct AlarmWindowCommands {
 // The alarm window: shows the view model's alarm state (title, two text lines) and offers
 // "Continue" and "Disable All Alarms". Closing it counts as "Continue". It never opens or closes
 // itself on its own: it follows the view model's visible flag.
-class AlarmWindow : public QDialog {
+class AlarmWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model must outlive the window.
     AlarmWindow(ViewModel& view, AlarmWindowCommands commands, QWidget* parent = nullptr);
-
-    // Renders the alarm state now; changes announced by the view model are rendered once the
-    // event loop runs.
-    void Refresh();
 
     QLabel* FirstLine() const { return firstLine_; }
     QLabel* SecondLine() const { return secondLine_; }
     QPushButton* ContinueButton() const { return continueButton_; }
     QPushButton* DisableAllButton() const { return disableAllButton_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
-    void Acknowledge();
+    bool ShownByView() const override { return view_.alarm.visible; }
+    void Render(bool opening) override;
 
-    ViewModel& view_;
     AlarmWindowCommands commands_;
     QLabel* firstLine_ = nullptr;
     QLabel* secondLine_ = nullptr;
     QPushButton* continueButton_ = nullptr;
     QPushButton* disableAllButton_ = nullptr;
-    QTimer refreshTimer_;
 };
 
 }  // namespace vigiltron

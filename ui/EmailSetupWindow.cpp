@@ -2,29 +2,22 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "ui/Forward.h"
+
 namespace vigiltron {
 
 namespace {
-
-template <typename Command, typename... Args>
-void Call(const Command& command, Args&&... args) {
-    if (command) {
-        command(std::forward<Args>(args)...);
-    }
-}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -34,10 +27,9 @@ QString Text(const std::string& text) {
 
 EmailSetupWindow::EmailSetupWindow(ViewModel& view, const Preferences& prefs,
                                    EmailWindowCommands commands, QWidget* parent)
-    : QDialog(parent), view_(view), prefs_(prefs), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.close, parent), prefs_(prefs), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("emailSetupWindow"));
     setWindowTitle(QStringLiteral("Email Alert Setup"));
-    setModal(false);
 
     // Created in reading order, which is also the tab order.
     auto* route = new QGroupBox(QStringLiteral("Send alerts with"), this);
@@ -95,6 +87,11 @@ EmailSetupWindow::EmailSetupWindow(ViewModel& view, const Preferences& prefs,
     passwordLabel_ = new QLabel(QStringLiteral("Pass&word:"), account);
     passwordLabel_->setBuddy(password_);
     accountLayout->addRow(passwordLabel_, password_);
+    // Says where the password is kept: the desktop keyring or the settings file. One line, so
+    // that the window still fits a 768-pixel-high screen.
+    auto* passwordStorage = new QLabel(account);
+    passwordStorage->setObjectName(QStringLiteral("passwordStorage"));
+    accountLayout->addRow(passwordStorage);
     sender_ = new QLineEdit(account);
     sender_->setObjectName(QStringLiteral("SMTPFromEmailAddress"));
     accountLayout->addRow(QStringLiteral("Sen&der address:"), sender_);
@@ -136,29 +133,19 @@ EmailSetupWindow::EmailSetupWindow(ViewModel& view, const Preferences& prefs,
     for (QRadioButton* option : {smtpOption_, mailClientOption_}) {
         connect(option, &QRadioButton::toggled, this, [this, option](bool checked) {
             if (checked) {
-                Call(commands_.chooseMailRoute, option == smtpOption_);
+                Forward(commands_.chooseMailRoute, option == smtpOption_);
             }
         });
     }
     connect(authentication_, &QCheckBox::toggled, this,
-            [this](bool checked) { Call(commands_.setAuthenticationRequired, checked); });
-    connect(testButton_, &QPushButton::clicked, this, [this] { Call(commands_.testSmtpEmail); });
+            [this](bool checked) { Forward(commands_.setAuthenticationRequired, checked); });
+    connect(testButton_, &QPushButton::clicked, this,
+            [this] { Forward(commands_.testSmtpEmail, server_->text().toStdString()); });
     connect(createLogButton_, &QPushButton::clicked, this,
-            [this] { Call(commands_.createLogFile); });
-    connect(clearLogButton_, &QPushButton::clicked, this, [this] { Call(commands_.clearLog); });
+            [this] { Forward(commands_.createLogFile); });
+    connect(clearLogButton_, &QPushButton::clicked, this, [this] { Forward(commands_.clearLog); });
     connect(okButton_, &QPushButton::clicked, this, [this] { Save(); });
 
-    // Status lines may arrive in bursts; they are rendered once control returns to the loop.
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &EmailSetupWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<EmailSetupWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
     // Only requests made from now on move the focus.
     focusRequestsHandled_ = view_.contactSetup.focusRequests;
     statusClearsShown_ = view_.contactSetup.emailStatusClears;
@@ -175,6 +162,8 @@ void EmailSetupWindow::LoadBoxes() {
     server_->setText(Text(prefs_.SMTPHostServer));
     userName_->setText(Text(prefs_.SMTPUserName));
     password_->setText(Text(prefs_.SMTPUserPassword));
+    findChild<QLabel*>(QStringLiteral("passwordStorage"))
+        ->setText(Text(view_.contactSetup.passwordStorage));
     sender_->setText(Text(prefs_.SMTPFromEmailAddress));
 }
 
@@ -194,10 +183,8 @@ void EmailSetupWindow::RenderStatusList() {
     }
 }
 
-void EmailSetupWindow::Refresh() {
-    refreshTimer_.stop();
+void EmailSetupWindow::Render(bool opening) {
     const ContactSetupView& v = view_.contactSetup;
-    const bool opening = v.emailWindowVisible && !isVisible();
     {
         // Rendering is not the user's doing: no command may follow from it.
         const QSignalBlocker blockSmtp(smtpOption_);
@@ -215,14 +202,10 @@ void EmailSetupWindow::Refresh() {
         credential->setEnabled(v.emailCredentialsEnabled);
     }
     RenderStatusList();
+}
 
-    if (opening) {
-        show();
-        raise();
-        activateWindow();
-    } else if (!v.emailWindowVisible && isVisible()) {
-        hide();
-    }
+void EmailSetupWindow::RenderFocus() {
+    const ContactSetupView& v = view_.contactSetup;
     if (focusRequestsHandled_ != v.focusRequests) {
         focusRequestsHandled_ = v.focusRequests;
         if (v.focus == ContactSetupView::Focus::SmtpUserName && v.emailWindowVisible) {
@@ -243,29 +226,7 @@ void EmailSetupWindow::Save() {
     settings.SMTPUserName = userName_->text().toStdString();
     settings.SMTPUserPassword = password_->text().toStdString();
     settings.SMTPFromEmailAddress = sender_->text().toStdString();
-    Call(commands_.save, settings);
-}
-
-void EmailSetupWindow::Close() {
-    Call(commands_.close);
-}
-
-void EmailSetupWindow::closeEvent(QCloseEvent* event) {
-    if (!commands_.close) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    Close();
-}
-
-void EmailSetupWindow::reject() {
-    if (!commands_.close) {
-        QDialog::reject();
-        return;
-    }
-    Close();
+    Forward(commands_.save, settings);
 }
 
 }  // namespace vigiltron

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <cstdint>
 
 #include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,15 +20,12 @@ namespace vigiltron {
 // the SMTP account and the mail component's status list. It follows the view model's visible
 // flag; its boxes are filled from the preferences each time it opens, and "&OK" hands them to
 // the program. Closing it by the title bar is its close command.
-class EmailSetupWindow : public QDialog {
+class EmailSetupWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model and the preferences must outlive the window.
     EmailSetupWindow(ViewModel& view, const Preferences& prefs, EmailWindowCommands commands,
                      QWidget* parent = nullptr);
-
-    // Renders now; changes announced by the view model are rendered once the event loop runs.
-    void Refresh();
 
     QRadioButton* SmtpOption() const { return smtpOption_; }
     QRadioButton* MailClientOption() const { return mailClientOption_; }
@@ -52,17 +48,14 @@ public:
     QPushButton* ClearLogButton() const { return clearLogButton_; }
     QPushButton* OkButton() const { return okButton_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
+    bool ShownByView() const override { return view_.contactSetup.emailWindowVisible; }
+    void Render(bool opening) override;
+    void RenderFocus() override;
     void LoadBoxes();
     void RenderStatusList();
     void Save();
-    void Close();
 
-    ViewModel& view_;
     const Preferences& prefs_;
     EmailWindowCommands commands_;
     QRadioButton* smtpOption_ = nullptr;
@@ -85,7 +78,6 @@ private:
     QPushButton* createLogButton_ = nullptr;
     QPushButton* clearLogButton_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    QTimer refreshTimer_;
     // The status list's removals already rendered, and the focus requests already honoured.
     std::uint64_t statusClearsShown_ = 0;
     int focusRequestsHandled_ = 0;

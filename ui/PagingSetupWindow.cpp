@@ -1,29 +1,22 @@
 #include "ui/PagingSetupWindow.h"
 
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "ui/Forward.h"
+
 namespace vigiltron {
 
 namespace {
-
-template <typename Command, typename... Args>
-void Call(const Command& command, Args&&... args) {
-    if (command) {
-        command(std::forward<Args>(args)...);
-    }
-}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -44,10 +37,9 @@ QString WithMnemonic(const std::string& caption) {
 
 PagingSetupWindow::PagingSetupWindow(ViewModel& view, const Preferences& prefs,
                                      PagingWindowCommands commands, QWidget* parent)
-    : QDialog(parent), view_(view), prefs_(prefs), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.close, parent), prefs_(prefs), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("pagingSetupWindow"));
     setWindowTitle(QStringLiteral("Paging Setup"));
-    setModal(false);
 
     // Created in reading order, which is also the tab order.
     auto* numbers = new QFormLayout;
@@ -112,32 +104,22 @@ PagingSetupWindow::PagingSetupWindow(ViewModel& view, const Preferences& prefs,
     for (const auto& [option, pageRoute] : routes) {
         connect(option, &QRadioButton::toggled, this, [this, pageRoute = pageRoute](bool on) {
             if (on) {
-                Call(commands_.choosePageRoute, pageRoute);
+                Forward(commands_.choosePageRoute, pageRoute);
             }
         });
     }
     connect(modemPort_, &QComboBox::activated, this,
-            [this](int index) { Call(commands_.selectModemPort, index + 1); });
+            [this](int index) { Forward(commands_.selectModemPort, index + 1); });
     connect(initStringButton_, &QPushButton::clicked, this,
-            [this] { Call(commands_.setInitString); });
+            [this] { Forward(commands_.setInitString); });
     connect(connectionButton_, &QPushButton::clicked, this,
-            [this] { Call(commands_.toggleConnection); });
+            [this] { Forward(commands_.toggleConnection); });
     connect(numericTestButton_, &QPushButton::clicked, this,
-            [this] { Call(commands_.numericPagerTest); });
+            [this] { Forward(commands_.numericPagerTest); });
     connect(phoneTestButton_, &QPushButton::clicked, this,
-            [this] { Call(commands_.phoneCallTest); });
+            [this] { Forward(commands_.phoneCallTest); });
     connect(okButton_, &QPushButton::clicked, this, [this] { Save(); });
 
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &PagingSetupWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<PagingSetupWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
     // Only requests made from now on move the focus.
     focusRequestsHandled_ = view_.contactSetup.focusRequests;
     Refresh();
@@ -161,10 +143,8 @@ void PagingSetupWindow::RenderPorts() {
     modemPort_->setCurrentIndex(v.modemPortPosition - 1);
 }
 
-void PagingSetupWindow::Refresh() {
-    refreshTimer_.stop();
+void PagingSetupWindow::Render(bool opening) {
     const ContactSetupView& v = view_.contactSetup;
-    const bool opening = v.pagingWindowVisible && !isVisible();
     {
         // Rendering is not the user's doing: no command may follow from it.
         const QSignalBlocker blockNumeric(numericOption_);
@@ -183,14 +163,10 @@ void PagingSetupWindow::Refresh() {
     if (connectionButton_->text() != caption) {
         connectionButton_->setText(caption);
     }
+}
 
-    if (opening) {
-        show();
-        raise();
-        activateWindow();
-    } else if (!v.pagingWindowVisible && isVisible()) {
-        hide();
-    }
+void PagingSetupWindow::RenderFocus() {
+    const ContactSetupView& v = view_.contactSetup;
     if (focusRequestsHandled_ != v.focusRequests) {
         focusRequestsHandled_ = v.focusRequests;
         if (v.focus == ContactSetupView::Focus::NumberToCall && v.pagingWindowVisible) {
@@ -204,29 +180,7 @@ void PagingSetupWindow::Save() {
     settings.NumToCall = numToCall_->text().toStdString();
     settings.NumToSend = numToSend_->text().toStdString();
     settings.NumToSendPhone = numToSendPhone_->text().toStdString();
-    Call(commands_.save, settings);
-}
-
-void PagingSetupWindow::Close() {
-    Call(commands_.close);
-}
-
-void PagingSetupWindow::closeEvent(QCloseEvent* event) {
-    if (!commands_.close) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    Close();
-}
-
-void PagingSetupWindow::reject() {
-    if (!commands_.close) {
-        QDialog::reject();
-        return;
-    }
-    Close();
+    Forward(commands_.save, settings);
 }
 
 }  // namespace vigiltron

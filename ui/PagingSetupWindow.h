@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <vector>
 
 #include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QComboBox;
 class QLineEdit;
@@ -19,15 +18,12 @@ namespace vigiltron {
 // commands. It follows the view model's visible flag; its boxes are filled from the preferences
 // each time it opens, and "&Ok" hands them to the program. Closing it by the title bar is its
 // close command, which checks the number to call.
-class PagingSetupWindow : public QDialog {
+class PagingSetupWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model and the preferences must outlive the window.
     PagingSetupWindow(ViewModel& view, const Preferences& prefs, PagingWindowCommands commands,
                       QWidget* parent = nullptr);
-
-    // Renders now; changes announced by the view model are rendered once the event loop runs.
-    void Refresh();
 
     QLineEdit* NumberToCallBox() const { return numToCall_; }
     QLineEdit* NumberToSendBox() const { return numToSend_; }
@@ -42,17 +38,14 @@ public:
     QPushButton* PhoneTestButton() const { return phoneTestButton_; }
     QPushButton* OkButton() const { return okButton_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
+    bool ShownByView() const override { return view_.contactSetup.pagingWindowVisible; }
+    void Render(bool opening) override;
+    void RenderFocus() override;
     void LoadBoxes();
     void RenderPorts();
     void Save();
-    void Close();
 
-    ViewModel& view_;
     const Preferences& prefs_;
     PagingWindowCommands commands_;
     QLineEdit* numToCall_ = nullptr;
@@ -67,7 +60,6 @@ private:
     QPushButton* numericTestButton_ = nullptr;
     QPushButton* phoneTestButton_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    QTimer refreshTimer_;
     std::vector<int> portsShown_;
     int focusRequestsHandled_ = 0;
 };

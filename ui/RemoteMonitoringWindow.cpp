@@ -2,26 +2,20 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/Forward.h"
+
 namespace vigiltron {
 
 namespace {
-
-template <typename Command, typename... Args>
-void Call(const Command& command, Args&&... args) {
-    if (command) {
-        command(std::forward<Args>(args)...);
-    }
-}
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -35,10 +29,9 @@ constexpr const char* kSuggestedRemoteDirectory = "vigiltron";
 RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preferences& prefs,
                                                RemoteMonitoringWindowCommands commands,
                                                QWidget* parent)
-    : QDialog(parent), view_(view), prefs_(prefs), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.close, parent), prefs_(prefs), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("remoteMonitoringWindow"));
     setWindowTitle(QStringLiteral("Remote Monitoring"));
-    setModal(false);
 
     // Created in reading order, which is also the tab order.
     auto* ftp = new QGroupBox(QStringLiteral("FTP server"), this);
@@ -55,6 +48,11 @@ RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preference
     ftpLayout->addRow(QStringLiteral("FTP &server:"), server_);
     ftpLayout->addRow(QStringLiteral("&User name:"), userName_);
     ftpLayout->addRow(QStringLiteral("Pass&word:"), password_);
+    // Says where the password is kept: the desktop keyring or the settings file.
+    auto* passwordStorage = new QLabel(ftp);
+    passwordStorage->setObjectName(QStringLiteral("passwordStorage"));
+    passwordStorage->setWordWrap(true);
+    ftpLayout->addRow(passwordStorage);
     ftpLayout->addRow(QStringLiteral("Remote &directory:"), remoteDirectory_);
 
     auto* updates = new QGroupBox(QStringLiteral("Updates"), this);
@@ -112,16 +110,6 @@ RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preference
 
     connect(okButton_, &QPushButton::clicked, this, [this] { Save(); });
 
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &RemoteMonitoringWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<RemoteMonitoringWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
     // Only requests made from now on move the focus.
     focusRequestsHandled_ = view_.contactSetup.focusRequests;
     Refresh();
@@ -131,6 +119,8 @@ void RemoteMonitoringWindow::LoadBoxes() {
     server_->setText(Text(prefs_.ServerName));
     userName_->setText(Text(prefs_.UserName));
     password_->setText(Text(prefs_.pw));
+    findChild<QLabel*>(QStringLiteral("passwordStorage"))
+        ->setText(Text(view_.contactSetup.passwordStorage));
     remoteDirectory_->setText(prefs_.RemoteDirectory.empty()
                                   ? QString::fromLatin1(kSuggestedRemoteDirectory)
                                   : Text(prefs_.RemoteDirectory));
@@ -144,18 +134,15 @@ void RemoteMonitoringWindow::LoadBoxes() {
     xmlDirectory_->setText(Text(prefs_.txtXMLDirectory));
 }
 
-void RemoteMonitoringWindow::Refresh() {
-    refreshTimer_.stop();
-    const ContactSetupView& v = view_.contactSetup;
-    if (v.remoteMonitoringWindowVisible && !isVisible()) {
+void RemoteMonitoringWindow::Render(bool opening) {
+    if (opening) {
         // Nothing here commands the program while it changes: the boxes are sent only by OK.
         LoadBoxes();
-        show();
-        raise();
-        activateWindow();
-    } else if (!v.remoteMonitoringWindowVisible && isVisible()) {
-        hide();
     }
+}
+
+void RemoteMonitoringWindow::RenderFocus() {
+    const ContactSetupView& v = view_.contactSetup;
     if (focusRequestsHandled_ != v.focusRequests) {
         focusRequestsHandled_ = v.focusRequests;
         if (v.focus == ContactSetupView::Focus::InternetInterval &&
@@ -179,29 +166,7 @@ void RemoteMonitoringWindow::Save() {
     settings.txtXMLDirectory = xmlDirectory_->text().toStdString();
     settings.UseDirectory = useDirectory_->isChecked();
     settings.AutoStartIUE = autoStart_->isChecked();
-    Call(commands_.save, settings);
-}
-
-void RemoteMonitoringWindow::Close() {
-    Call(commands_.close);
-}
-
-void RemoteMonitoringWindow::closeEvent(QCloseEvent* event) {
-    if (!commands_.close) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    Close();
-}
-
-void RemoteMonitoringWindow::reject() {
-    if (!commands_.close) {
-        QDialog::reject();
-        return;
-    }
-    Close();
+    Forward(commands_.save, settings);
 }
 
 }  // namespace vigiltron

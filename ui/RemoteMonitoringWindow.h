@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
-
 #include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -18,15 +16,12 @@ namespace vigiltron {
 // the status page's title and the local report directory. It follows the view model's visible
 // flag; its boxes are filled from the preferences each time it opens, and "&OK" hands them to
 // the program. Closing it by the title bar is its close command.
-class RemoteMonitoringWindow : public QDialog {
+class RemoteMonitoringWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model and the preferences must outlive the window.
     RemoteMonitoringWindow(ViewModel& view, const Preferences& prefs,
                            RemoteMonitoringWindowCommands commands, QWidget* parent = nullptr);
-
-    // Renders now; changes announced by the view model are rendered once the event loop runs.
-    void Refresh();
 
     QLineEdit* ServerBox() const { return server_; }
     QLineEdit* UserNameBox() const { return userName_; }
@@ -42,16 +37,13 @@ public:
     QCheckBox* AutoStartBox() const { return autoStart_; }
     QPushButton* OkButton() const { return okButton_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
+    bool ShownByView() const override { return view_.contactSetup.remoteMonitoringWindowVisible; }
+    void Render(bool opening) override;
+    void RenderFocus() override;
     void LoadBoxes();
     void Save();
-    void Close();
 
-    ViewModel& view_;
     const Preferences& prefs_;
     RemoteMonitoringWindowCommands commands_;
     QLineEdit* server_ = nullptr;
@@ -67,7 +59,6 @@ private:
     QCheckBox* seeMessages_ = nullptr;
     QCheckBox* autoStart_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    QTimer refreshTimer_;
     int focusRequestsHandled_ = 0;
 };
 

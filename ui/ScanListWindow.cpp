@@ -1,11 +1,9 @@
 #include "ui/ScanListWindow.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -13,41 +11,23 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/Forward.h"
+
 namespace vigiltron {
 
 ScanListWindow::ScanListWindow(ViewModel& view, DeviceWindowsCommands commands, QWidget* parent)
-    : QDialog(parent), view_(view), commands_(std::move(commands)) {
+    : ViewDialog(view, commands.closeScanList, parent), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("scanListWindow"));
     setWindowTitle(QStringLiteral("Build Sensor List"));
-    setModal(false);
     BuildLayout();
 
-    connect(allPorts_, &QCheckBox::toggled, this, [this](bool all) {
-        if (commands_.setScanAllPorts) {
-            commands_.setScanAllPorts(all);
-        }
-    });
-    for (const auto& [button, command] :
-         {std::pair{scan_, &commands_.scan}, std::pair{stop_, &commands_.stopScan}}) {
-        connect(button, &QPushButton::clicked, this, [command = command] {
-            if (*command) {
-                (*command)();
-            }
-        });
-    }
+    connect(allPorts_, &QCheckBox::toggled, this,
+            [this](bool all) { Forward(commands_.setScanAllPorts, all); });
+    connect(scan_, &QPushButton::clicked, this, [this] { Forward(commands_.scan); });
+    connect(stop_, &QPushButton::clicked, this, [this] { Forward(commands_.stopScan); });
     connect(addSelected_, &QPushButton::clicked, this, [this] { AddSelected(); });
-    connect(close_, &QPushButton::clicked, this, [this] { Close(); });
-
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &ScanListWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a late notice
-    // harmless.
-    view_.Subscribe([guard = QPointer<ScanListWindow>(this)] {
-        if (guard && !guard->refreshTimer_.isActive()) {
-            guard->refreshTimer_.start();
-        }
-    });
+    // "Close" is Escape's and the title bar's close.
+    connect(close_, &QPushButton::clicked, this, &ScanListWindow::reject);
     Refresh();
 }
 
@@ -101,8 +81,7 @@ void ScanListWindow::BuildLayout() {
         QSize(fontMetrics().averageCharWidth() * 50, fontMetrics().height() * 20)));
 }
 
-void ScanListWindow::Refresh() {
-    refreshTimer_.stop();
+void ScanListWindow::Render(bool opening) {
     const DeviceSetupView& v = view_.deviceSetup;
     const QSignalBlocker blockAllPorts(allPorts_);
 
@@ -128,15 +107,8 @@ void ScanListWindow::Refresh() {
     stop_->setEnabled(v.scanning);
     addSelected_->setEnabled(!v.scanning);
 
-    if (v.scanListVisible && !isVisible()) {
-        if (const QScreen* shown = screen()) {
-            move(shown->availableGeometry().topLeft());
-        }
-        show();
-        raise();
-        activateWindow();
-    } else if (!v.scanListVisible && isVisible()) {
-        hide();
+    if (opening && screen() != nullptr) {
+        move(screen()->availableGeometry().topLeft());
     }
 }
 
@@ -152,28 +124,6 @@ void ScanListWindow::AddSelected() {
         }
     }
     commands_.addSelected(selected);
-}
-
-void ScanListWindow::Close() {
-    if (commands_.closeScanList) {
-        commands_.closeScanList();
-    } else {
-        QDialog::reject();
-    }
-}
-
-void ScanListWindow::closeEvent(QCloseEvent* event) {
-    if (!commands_.closeScanList) {
-        event->accept();
-        return;
-    }
-    // The window follows the view model: the command's change hides it.
-    event->ignore();
-    commands_.closeScanList();
-}
-
-void ScanListWindow::reject() {
-    Close();
 }
 
 }  // namespace vigiltron

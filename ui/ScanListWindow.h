@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
-
 #include "app/DeviceWindowsCommands.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,14 +16,11 @@ namespace vigiltron {
 // the lines of the last scan (several may be selected), the scan's progress while it runs, "Add
 // selected to Sensor Setup" and "Close". It opens at the top-left corner of the screen and
 // closes as the view model's `scanListVisible` says.
-class ScanListWindow : public QDialog {
+class ScanListWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The view model must outlive the window.
     ScanListWindow(ViewModel& view, DeviceWindowsCommands commands, QWidget* parent = nullptr);
-
-    // Renders the view model now; changes it announces are rendered once the event loop runs.
-    void Refresh();
 
     QCheckBox* AllPortsBox() const { return allPorts_; }
     QLabel* RangeCaption() const { return rangeCaption_; }
@@ -36,16 +31,12 @@ public:
     QPushButton* AddSelectedButton() const { return addSelected_; }
     QPushButton* CloseButton() const { return close_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
+    bool ShownByView() const override { return view_.deviceSetup.scanListVisible; }
+    void Render(bool opening) override;
     void BuildLayout();
     void AddSelected();
-    void Close();
 
-    ViewModel& view_;
     DeviceWindowsCommands commands_;
     QCheckBox* allPorts_ = nullptr;
     QLabel* rangeCaption_ = nullptr;
@@ -55,7 +46,6 @@ private:
     QPushButton* stop_ = nullptr;
     QPushButton* addSelected_ = nullptr;
     QPushButton* close_ = nullptr;
-    QTimer refreshTimer_;
 };
 
 }  // namespace vigiltron

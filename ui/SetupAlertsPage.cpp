@@ -29,7 +29,7 @@ constexpr Family kFamilies[] = {{"Temperature", 1},   {"Humidity", 2}, {"Water",
 
 SetupAlertsPage::SetupAlertsPage(SetupWindowCommands commands, std::function<void()> commandDone,
                                  QWidget* parent)
-    : QWidget(parent), commands_(std::move(commands)), commandDone_(std::move(commandDone)) {
+    : SetupPage(std::move(commands), std::move(commandDone), parent) {
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(BuildThresholds(), 1);
     layout->addWidget(BuildAlerts(), 1);
@@ -51,12 +51,8 @@ QWidget* SetupAlertsPage::BuildThresholds() {
     fahrenheit_ = new QRadioButton(QStringLiteral("&Fahrenheit"), temperature);
     fahrenheit_->setObjectName(QStringLiteral("optFahrenheit"));
     for (QRadioButton* unit : {celsius_, fahrenheit_}) {
-        connect(unit, &QRadioButton::clicked, this, [this, unit] {
-            if (commands_.chooseTemperatureUnit) {
-                commands_.chooseTemperatureUnit(unit == celsius_);
-            }
-            Done();
-        });
+        connect(unit, &QRadioButton::clicked, this,
+                [this, unit] { Run(commands_.chooseTemperatureUnit, unit == celsius_); });
     }
     auto* units = new QHBoxLayout;
     units->addWidget(celsius_);
@@ -164,18 +160,8 @@ QWidget* SetupAlertsPage::BuildAlerts() {
     emailSetup_->setObjectName(QStringLiteral("emailSetup"));
     pagingSetup_ = new QPushButton(QStringLiteral("&Paging Setup..."), column);
     pagingSetup_->setObjectName(QStringLiteral("pagingSetup"));
-    connect(emailSetup_, &QPushButton::clicked, this, [this] {
-        if (commands_.openEmailSetup) {
-            commands_.openEmailSetup();
-        }
-        Done();
-    });
-    connect(pagingSetup_, &QPushButton::clicked, this, [this] {
-        if (commands_.openPagingSetup) {
-            commands_.openPagingSetup();
-        }
-        Done();
-    });
+    connect(emailSetup_, &QPushButton::clicked, this, [this] { Run(commands_.openEmailSetup); });
+    connect(pagingSetup_, &QPushButton::clicked, this, [this] { Run(commands_.openPagingSetup); });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(emailSetup_);
     buttons->addWidget(pagingSetup_);
@@ -189,47 +175,22 @@ QLineEdit* SetupAlertsPage::AddBox(QGridLayout& grid, int row, const QString& ca
                                    const char* key, std::string Preferences::*text) {
     QWidget* owner = grid.parentWidget();
     auto* label = new QLabel(caption, owner);
-    auto* box = new QLineEdit(owner);
-    box->setObjectName(QString::fromLatin1(key));
+    QLineEdit* box = NewTextBox(key, owner);
     label->setBuddy(box);
     grid.addWidget(label, row, 0);
     grid.addWidget(box, row, 1);
-    const std::string name = key;
-    connect(box, &QLineEdit::textEdited, this, [this, name](const QString& typed) {
-        if (commands_.changeText) {
-            commands_.changeText(name, typed.toStdString());
-        }
-        Done();
-    });
     // A non-numeric temperature or humidity threshold is reset when the user leaves its box.
-    SetupWindowBoxEvents::OnLeave(*box, [this, name] {
-        if (commands_.leaveBox) {
-            commands_.leaveBox(name);
-        }
-        Done();
-    });
-    boxes_.push_back({name, box, text});
+    SetupWindowBoxEvents::OnLeave(
+        *box, [this, name = std::string(key)] { Run(commands_.leaveBox, name); });
+    boxes_.push_back({key, box, text});
     return box;
 }
 
 QCheckBox* SetupAlertsPage::AddSwitch(const QString& caption, const std::string& key,
                                       std::function<bool(const Preferences&)> ticked) {
-    auto* box = new QCheckBox(caption, this);
-    box->setObjectName(QString::fromStdString(key));
-    connect(box, &QCheckBox::clicked, this, [this, key](bool on) {
-        if (commands_.tick) {
-            commands_.tick(key, on);
-        }
-        Done();
-    });
+    QCheckBox* box = NewTickBox(caption, key, this);
     switches_.push_back({key, box, std::move(ticked)});
     return box;
-}
-
-void SetupAlertsPage::Done() {
-    if (commandDone_) {
-        commandDone_();
-    }
 }
 
 void SetupAlertsPage::Render(const Preferences& prefs) {

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
+#include "ui/SetupPage.h"
 
 class QCheckBox;
 class QGridLayout;
@@ -19,11 +18,9 @@ namespace vigiltron {
 // The setup window's "Thresholds & Alerts" page: the thresholds of every kind with the
 // temperature unit, and the alert switches per sensor family with the program-wide alert
 // options. Every box and switch is named after its stored key.
-class SetupAlertsPage : public QWidget {
+class SetupAlertsPage : public SetupPage {
     Q_OBJECT
 public:
-    // `commandDone` runs after every command the page forwards, so the window shows its outcome
-    // (a refused tick is shown undone).
     SetupAlertsPage(SetupWindowCommands commands, std::function<void()> commandDone,
                     QWidget* parent = nullptr);
 
@@ -55,10 +52,7 @@ private:
                       std::string Preferences::*text);
     QCheckBox* AddSwitch(const QString& caption, const std::string& key,
                          std::function<bool(const Preferences&)> ticked);
-    void Done();
 
-    SetupWindowCommands commands_;
-    std::function<void()> commandDone_;
     std::vector<BoxOfKey> boxes_;
     std::vector<SwitchOfKey> switches_;
     QRadioButton* celsius_ = nullptr;

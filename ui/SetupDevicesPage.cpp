@@ -16,13 +16,6 @@ namespace vigiltron {
 
 namespace {
 
-template <typename Command, typename... Args>
-void Run(const Command& command, Args... args) {
-    if (command) {
-        command(args...);
-    }
-}
-
 void ShowLabelText(QLabel& label, const std::string& text) {
     const QString wanted = QString::fromStdString(text);
     if (label.text() != wanted) {
@@ -34,7 +27,7 @@ void ShowLabelText(QLabel& label, const std::string& text) {
 
 SetupDevicesPage::SetupDevicesPage(SetupWindowCommands commands, std::function<void()> commandDone,
                                    QWidget* parent)
-    : QWidget(parent), commands_(std::move(commands)), commandDone_(std::move(commandDone)) {
+    : SetupPage(std::move(commands), std::move(commandDone), parent) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
@@ -66,18 +59,10 @@ SetupDevicesPage::SetupDevicesPage(SetupWindowCommands commands, std::function<v
     addDevice_->setObjectName(QStringLiteral("addDevice"));
     remoteMonitoring_ = new QPushButton(QStringLiteral("&Remote Monitoring..."), this);
     remoteMonitoring_->setObjectName(QStringLiteral("remoteMonitoring"));
-    connect(connectAll_, &QPushButton::clicked, this, [this] {
-        Run(commands_.connectAll);
-        Done();
-    });
-    connect(addDevice_, &QPushButton::clicked, this, [this] {
-        Run(commands_.addDevice);
-        Done();
-    });
-    connect(remoteMonitoring_, &QPushButton::clicked, this, [this] {
-        Run(commands_.openRemoteMonitoring);
-        Done();
-    });
+    connect(connectAll_, &QPushButton::clicked, this, [this] { Run(commands_.connectAll); });
+    connect(addDevice_, &QPushButton::clicked, this, [this] { Run(commands_.addDevice); });
+    connect(remoteMonitoring_, &QPushButton::clicked, this,
+            [this] { Run(commands_.openRemoteMonitoring); });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(connectAll_);
     buttons->addWidget(addDevice_);
@@ -112,14 +97,10 @@ void SetupDevicesPage::BuildRow(int n, QGridLayout& grid) {
     row.tabLogging->setObjectName(QStringLiteral("TabLogging") + suffix);
     row.fileLogging = new QCheckBox(QStringLiteral("File logging"), this);
     row.fileLogging->setObjectName(QStringLiteral("FileLogging") + suffix);
-    connect(row.tabLogging, &QCheckBox::clicked, this, [this, n](bool on) {
-        Run(commands_.setTabLogging, n, on);
-        Done();
-    });
-    connect(row.fileLogging, &QCheckBox::clicked, this, [this, n](bool on) {
-        Run(commands_.setFileLogging, n, on);
-        Done();
-    });
+    connect(row.tabLogging, &QCheckBox::clicked, this,
+            [this, n](bool on) { Run(commands_.setTabLogging, n, on); });
+    connect(row.fileLogging, &QCheckBox::clicked, this,
+            [this, n](bool on) { Run(commands_.setFileLogging, n, on); });
 
     row.connect = new QPushButton(QStringLiteral("Connect"), this);
     row.connect->setObjectName(QStringLiteral("connect") + suffix);
@@ -128,14 +109,9 @@ void SetupDevicesPage::BuildRow(int n, QGridLayout& grid) {
     row.remove->setToolTip(QStringLiteral("Delete this device"));
     row.remove->setMaximumWidth(row.remove->fontMetrics().horizontalAdvance(QStringLiteral("XX")) +
                                 24);
-    connect(row.connect, &QPushButton::clicked, this, [this, n] {
-        Run(commands_.toggleConnect, n);
-        Done();
-    });
-    connect(row.remove, &QPushButton::clicked, this, [this, n] {
-        Run(commands_.deleteDevice, n);
-        Done();
-    });
+    connect(row.connect, &QPushButton::clicked, this,
+            [this, n] { Run(commands_.toggleConnect, n); });
+    connect(row.remove, &QPushButton::clicked, this, [this, n] { Run(commands_.deleteDevice, n); });
 
     const int line = n;
     grid.addWidget(row.type, line, 0);
@@ -210,7 +186,6 @@ void SetupDevicesPage::PortBoxLeft(int n) {
     const int comNumber = box.text().trimmed().toInt(&number);
     // The rules refuse anything but a free COM number and say why.
     Run(commands_.moveDevice, n, number ? comNumber : 0);
-    Done();
 }
 
 bool SetupDevicesPage::eventFilter(QObject* watched, QEvent* event) {
@@ -238,12 +213,7 @@ bool SetupDevicesPage::eventFilter(QObject* watched, QEvent* event) {
         if (!activated) {
             return false;
         }
-        if (onType) {
-            Run(commands_.toggleComBox, n);
-        } else {
-            Run(commands_.renameDevice, n);
-        }
-        Done();
+        Run(onType ? commands_.toggleComBox : commands_.renameDevice, n);
         if (onType && row.port->isVisible()) {
             row.port->setFocus(Qt::OtherFocusReason);
             row.port->selectAll();
@@ -251,12 +221,6 @@ bool SetupDevicesPage::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void SetupDevicesPage::Done() {
-    if (commandDone_) {
-        commandDone_();
-    }
 }
 
 }  // namespace vigiltron

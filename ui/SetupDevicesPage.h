@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <functional>
 #include <string>
 
-#include "app/SetupWindowCommands.h"
 #include "core/ViewModel.h"
+#include "ui/SetupPage.h"
 
 class QCheckBox;
 class QGridLayout;
@@ -22,10 +21,9 @@ namespace vigiltron {
 //
 // A double click on the device type (or Enter on it) shows or hides the COM number box; a double
 // click on the name (or F2 on it) renames the device.
-class SetupDevicesPage : public QWidget {
+class SetupDevicesPage : public SetupPage {
     Q_OBJECT
 public:
-    // `commandDone` runs after every command the page forwards.
     SetupDevicesPage(SetupWindowCommands commands, std::function<void()> commandDone,
                      QWidget* parent = nullptr);
 
@@ -61,10 +59,7 @@ private:
                    const EntryCommands& commands);
     void PortBoxLeft(int n);
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void Done();
 
-    SetupWindowCommands commands_;
-    std::function<void()> commandDone_;
     std::array<EntryWidgets, 11> rows_{};
     std::array<std::string, 11> shownPorts_{};  // the port each row's box last showed
     QLabel* noDevices_ = nullptr;

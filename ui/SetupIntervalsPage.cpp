@@ -18,28 +18,17 @@ namespace vigiltron {
 
 SetupIntervalsPage::SetupIntervalsPage(SetupWindowCommands commands,
                                        std::function<void()> commandDone, QWidget* parent)
-    : QWidget(parent), commands_(std::move(commands)), commandDone_(std::move(commandDone)) {
+    : SetupPage(std::move(commands), std::move(commandDone), parent) {
     auto* intervals = new QGroupBox(QStringLiteral("Reading interval"), this);
     auto* grid = new QGridLayout(intervals);
 
-    readingInterval_ = new QLineEdit(intervals);
-    readingInterval_->setObjectName(QStringLiteral("ReadingInterval"));
+    readingInterval_ = NewTextBox("ReadingInterval", intervals);
     readingInterval_->setAccessibleName(QStringLiteral("Reading interval"));
     readingInterval_->setMaximumWidth(
         readingInterval_->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
-    connect(readingInterval_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-        if (commands_.changeText) {
-            commands_.changeText("ReadingInterval", typed.toStdString());
-        }
-        Done();
-    });
     // The interval is set with the slider: a click in its box hands the focus over.
-    SetupWindowBoxEvents::OnPress(*readingInterval_, [this] {
-        if (commands_.readingIntervalClick) {
-            commands_.readingIntervalClick();
-        }
-        Done();
-    });
+    SetupWindowBoxEvents::OnPress(*readingInterval_,
+                                  [this] { Run(commands_.readingIntervalClick); });
 
     auto* units = new QWidget(intervals);
     auto* unitLayout = new QHBoxLayout(units);
@@ -50,12 +39,8 @@ SetupIntervalsPage::SetupIntervalsPage(SetupWindowCommands commands,
     seconds_->setObjectName(QStringLiteral("optSeconds"));
     for (QRadioButton* unit : {minutes_, seconds_}) {
         unitLayout->addWidget(unit);
-        connect(unit, &QRadioButton::clicked, this, [this, unit] {
-            if (commands_.chooseIntervalUnit) {
-                commands_.chooseIntervalUnit(unit == seconds_);
-            }
-            Done();
-        });
+        connect(unit, &QRadioButton::clicked, this,
+                [this, unit] { Run(commands_.chooseIntervalUnit, unit == seconds_); });
     }
     unitLayout->addStretch(1);
 
@@ -66,53 +51,25 @@ SetupIntervalsPage::SetupIntervalsPage(SetupWindowCommands commands,
     slider_->setTickInterval(5);
     slider_->setPageStep(5);
     // Dragging shows the value in the box; letting go applies it.
-    connect(slider_, &QSlider::sliderMoved, this, [this](int value) {
-        if (commands_.sliderScroll) {
-            commands_.sliderScroll(value);
-        }
-        Done();
-    });
-    connect(slider_, &QSlider::sliderReleased, this, [this] {
-        if (commands_.sliderChange) {
-            commands_.sliderChange(slider_->value());
-        }
-        Done();
-    });
+    connect(slider_, &QSlider::sliderMoved, this,
+            [this](int value) { Run(commands_.sliderScroll, value); });
+    connect(slider_, &QSlider::sliderReleased, this,
+            [this] { Run(commands_.sliderChange, slider_->value()); });
     // Keys, the wheel and clicks beside the handle change the value at once.
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
         if (slider_->isSliderDown()) {
             return;
         }
-        if (commands_.sliderChange) {
-            commands_.sliderChange(value);
-        }
-        Done();
+        Run(commands_.sliderChange, value);
     });
 
     set_ = new QPushButton(QStringLiteral("&Set"), intervals);
     set_->setObjectName(QStringLiteral("cmdSet"));
-    connect(set_, &QPushButton::clicked, this, [this] {
-        if (commands_.applyIntervals) {
-            commands_.applyIntervals();
-        }
-        Done();
-    });
+    connect(set_, &QPushButton::clicked, this, [this] { Run(commands_.applyIntervals); });
 
-    binaryInterval_ = new QLineEdit(intervals);
-    binaryInterval_->setObjectName(QStringLiteral("BinaryInterval"));
+    binaryInterval_ = NewTextBox("BinaryInterval", intervals);
     binaryInterval_->setMaximumWidth(readingInterval_->maximumWidth());
-    connect(binaryInterval_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-        if (commands_.changeText) {
-            commands_.changeText("BinaryInterval", typed.toStdString());
-        }
-        Done();
-    });
-    SetupWindowBoxEvents::OnPress(*binaryInterval_, [this] {
-        if (commands_.binaryIntervalClick) {
-            commands_.binaryIntervalClick();
-        }
-        Done();
-    });
+    SetupWindowBoxEvents::OnPress(*binaryInterval_, [this] { Run(commands_.binaryIntervalClick); });
 
     // The binary interval is filled in before "Set" applies both.
     setTabOrder(slider_, binaryInterval_);
@@ -133,31 +90,15 @@ SetupIntervalsPage::SetupIntervalsPage(SetupWindowCommands commands,
 
     auto* startup = new QGroupBox(QStringLiteral("Start-up"), this);
     auto* startupLayout = new QVBoxLayout(startup);
-    autoConnect_ =
-        new QCheckBox(QStringLiteral("&Auto connect devices on program startup"), startup);
-    autoConnect_->setObjectName(QStringLiteral("AutoConnect"));
+    autoConnect_ = NewTickBox(QStringLiteral("&Auto connect devices on program startup"),
+                              "AutoConnect", startup);
     placeInStartup_ = new QCheckBox(QStringLiteral("&Place in System Startup"), startup);
     placeInStartup_->setObjectName(QStringLiteral("chkPlaceInStartup"));
     tray_ = new QCheckBox(QStringLiteral("Manager running in S&ystray"), startup);
     tray_->setObjectName(QStringLiteral("inTray"));
-    connect(autoConnect_, &QCheckBox::clicked, this, [this](bool on) {
-        if (commands_.tick) {
-            commands_.tick("AutoConnect", on);
-        }
-        Done();
-    });
-    connect(placeInStartup_, &QCheckBox::clicked, this, [this](bool on) {
-        if (commands_.placeInStartup) {
-            commands_.placeInStartup(on);
-        }
-        Done();
-    });
-    connect(tray_, &QCheckBox::clicked, this, [this](bool on) {
-        if (commands_.placeInTray) {
-            commands_.placeInTray(on);
-        }
-        Done();
-    });
+    connect(placeInStartup_, &QCheckBox::clicked, this,
+            [this](bool on) { Run(commands_.placeInStartup, on); });
+    connect(tray_, &QCheckBox::clicked, this, [this](bool on) { Run(commands_.placeInTray, on); });
     for (QCheckBox* box : {autoConnect_, placeInStartup_, tray_}) {
         startupLayout->addWidget(box);
     }
@@ -166,12 +107,6 @@ SetupIntervalsPage::SetupIntervalsPage(SetupWindowCommands commands,
     layout->addWidget(intervals);
     layout->addWidget(startup);
     layout->addStretch(1);
-}
-
-void SetupIntervalsPage::Done() {
-    if (commandDone_) {
-        commandDone_();
-    }
 }
 
 void SetupIntervalsPage::Render(const ViewModel& view, const Preferences& prefs) {

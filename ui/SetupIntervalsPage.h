@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 
-#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
+#include "ui/SetupPage.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -17,10 +16,9 @@ namespace vigiltron {
 
 // The setup window's "Intervals & Start-up" page: the reading interval with its unit and slider,
 // "Set", the binary interval of the event-driven sensors, and the start-up options.
-class SetupIntervalsPage : public QWidget {
+class SetupIntervalsPage : public SetupPage {
     Q_OBJECT
 public:
-    // `commandDone` runs after every command the page forwards.
     SetupIntervalsPage(SetupWindowCommands commands, std::function<void()> commandDone,
                        QWidget* parent = nullptr);
 
@@ -37,10 +35,6 @@ public:
     QCheckBox* TrayBox() const { return tray_; }
 
 private:
-    void Done();
-
-    SetupWindowCommands commands_;
-    std::function<void()> commandDone_;
     QLineEdit* readingInterval_ = nullptr;
     QRadioButton* minutes_ = nullptr;
     QRadioButton* seconds_ = nullptr;

@@ -12,26 +12,14 @@ namespace vigiltron {
 
 SetupLoggingPage::SetupLoggingPage(SetupWindowCommands commands, std::function<void()> commandDone,
                                    QWidget* parent)
-    : QWidget(parent), commands_(std::move(commands)), commandDone_(std::move(commandDone)) {
-    closeAfterWrite_ = new QCheckBox(QStringLiteral("&Close log file after every write"), this);
-    closeAfterWrite_->setObjectName(QStringLiteral("CloseFileAfterWrite"));
-    connect(closeAfterWrite_, &QCheckBox::clicked, this, [this](bool on) {
-        if (commands_.tick) {
-            commands_.tick("CloseFileAfterWrite", on);
-        }
-        Done();
-    });
-
-    maxFileSize_ = NewTextBox("MaxFileSize");
+    : SetupPage(std::move(commands), std::move(commandDone), parent) {
+    closeAfterWrite_ = NewTickBox(QStringLiteral("&Close log file after every write"),
+                                  "CloseFileAfterWrite", this);
+    maxFileSize_ = NewTextBox("MaxFileSize", this);
     // A click in the size box checks what it holds.
-    SetupWindowBoxEvents::OnPress(*maxFileSize_, [this] {
-        if (commands_.checkLogSize) {
-            commands_.checkLogSize();
-        }
-        Done();
-    });
-    totalSize_ = NewTextBox("HDDTotalAmount");
-    prefix_ = NewTextBox("PrefaceFiles");
+    SetupWindowBoxEvents::OnPress(*maxFileSize_, [this] { Run(commands_.checkLogSize); });
+    totalSize_ = NewTextBox("HDDTotalAmount", this);
+    prefix_ = NewTextBox("PrefaceFiles", this);
     // The Logs menu's "Set Log File Directory" chooses it.
     directory_ = new QLineEdit(this);
     directory_->setObjectName(QStringLiteral("logdir"));
@@ -53,25 +41,6 @@ SetupLoggingPage::SetupLoggingPage(SetupWindowCommands commands, std::function<v
     note->setWordWrap(true);
     layout->addWidget(note);
     layout->addStretch(1);
-}
-
-QLineEdit* SetupLoggingPage::NewTextBox(const char* key) {
-    auto* box = new QLineEdit(this);
-    box->setObjectName(QString::fromLatin1(key));
-    connect(box, &QLineEdit::textEdited, this,
-            [this, name = std::string(key)](const QString& typed) {
-                if (commands_.changeText) {
-                    commands_.changeText(name, typed.toStdString());
-                }
-                Done();
-            });
-    return box;
-}
-
-void SetupLoggingPage::Done() {
-    if (commandDone_) {
-        commandDone_();
-    }
 }
 
 void SetupLoggingPage::Render(const Preferences& prefs) {

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 
-#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
+#include "ui/SetupPage.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -14,10 +13,9 @@ namespace vigiltron {
 // The setup window's "Logging" page: the program-wide options of the log files (closing after
 // every write, the size of one file and of all of them, the file-name prefix) and the log
 // directory, which the Logs menu sets. The per-device logging boxes are on the device page.
-class SetupLoggingPage : public QWidget {
+class SetupLoggingPage : public SetupPage {
     Q_OBJECT
 public:
-    // `commandDone` runs after every command the page forwards.
     SetupLoggingPage(SetupWindowCommands commands, std::function<void()> commandDone,
                      QWidget* parent = nullptr);
 
@@ -30,11 +28,6 @@ public:
     QLineEdit* DirectoryBox() const { return directory_; }
 
 private:
-    QLineEdit* NewTextBox(const char* key);
-    void Done();
-
-    SetupWindowCommands commands_;
-    std::function<void()> commandDone_;
     QCheckBox* closeAfterWrite_ = nullptr;
     QLineEdit* maxFileSize_ = nullptr;
     QLineEdit* totalSize_ = nullptr;

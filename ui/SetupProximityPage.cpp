@@ -24,7 +24,7 @@ constexpr Action kActions[] = {Action::Disabled, Action::SystemLock, Action::Log
 
 SetupProximityPage::SetupProximityPage(SetupWindowCommands commands,
                                        std::function<void()> commandDone, QWidget* parent)
-    : QWidget(parent), commands_(std::move(commands)), commandDone_(std::move(commandDone)) {
+    : SetupPage(std::move(commands), std::move(commandDone), parent) {
     auto* actionGroup = new QGroupBox(QStringLiteral("When somebody walks up or away"), this);
     auto* actionLayout = new QVBoxLayout(actionGroup);
     const QString captions[] = {
@@ -38,12 +38,8 @@ SetupProximityPage::SetupProximityPage(SetupWindowCommands commands,
     for (std::size_t i = 0; i < actions_.size(); ++i) {
         auto* option = new QRadioButton(captions[i], actionGroup);
         option->setObjectName(QString::fromLatin1(keys[i]));
-        connect(option, &QRadioButton::clicked, this, [this, action = kActions[i]] {
-            if (commands_.chooseProximityAction) {
-                commands_.chooseProximityAction(action);
-            }
-            Done();
-        });
+        connect(option, &QRadioButton::clicked, this,
+                [this, action = kActions[i]] { Run(commands_.chooseProximityAction, action); });
         actionLayout->addWidget(option);
         actions_[i] = option;
     }
@@ -74,30 +70,15 @@ SetupProximityPage::SetupProximityPage(SetupWindowCommands commands,
         command->setAccessibleName(c.command);
         auto* browse = new QPushButton(c.browse, commandGroup);
         browse->setObjectName(QStringLiteral("browse") + QString::fromLatin1(c.commandKey));
-        connect(browse, &QPushButton::clicked, this, [this, direction] {
-            if (commands_.browseProximityCommand) {
-                commands_.browseProximityCommand(direction);
-            }
-            Done();
-        });
-        auto* delay = new QLineEdit(commandGroup);
-        delay->setObjectName(QString::fromLatin1(c.delayKey));
+        connect(browse, &QPushButton::clicked, this,
+                [this, direction] { Run(commands_.browseProximityCommand, direction); });
+        QLineEdit* delay = NewTextBox(c.delayKey, commandGroup);
         delay->setMaximumWidth(delay->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
                                16);
         const std::string delayKey = c.delayKey;
-        connect(delay, &QLineEdit::textEdited, this, [this, delayKey](const QString& typed) {
-            if (commands_.changeText) {
-                commands_.changeText(delayKey, typed.toStdString());
-            }
-            Done();
-        });
         // The delay is checked when the user leaves its box.
-        SetupWindowBoxEvents::OnLeave(*delay, [this, delayKey] {
-            if (commands_.leaveBox) {
-                commands_.leaveBox(delayKey);
-            }
-            Done();
-        });
+        SetupWindowBoxEvents::OnLeave(*delay,
+                                      [this, delayKey] { Run(commands_.leaveBox, delayKey); });
         auto* delayLabel = new QLabel(c.delay, commandGroup);
         delayLabel->setBuddy(delay);
 
@@ -125,12 +106,6 @@ QRadioButton* SetupProximityPage::ActionOption(ProximityActions::Action action) 
         }
     }
     return nullptr;
-}
-
-void SetupProximityPage::Done() {
-    if (commandDone_) {
-        commandDone_();
-    }
 }
 
 void SetupProximityPage::Render(const Preferences& prefs) {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <functional>
 
-#include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
+#include "ui/SetupPage.h"
 
 class QLineEdit;
 class QPushButton;
@@ -16,10 +15,9 @@ namespace vigiltron {
 // The setup window's "Proximity Events" page: what a walk-up or walk-away does to the
 // workstation (one of four actions), the commands run per direction with their "Browse..."
 // buttons, and the two delays.
-class SetupProximityPage : public QWidget {
+class SetupProximityPage : public SetupPage {
     Q_OBJECT
 public:
-    // `commandDone` runs after every command the page forwards.
     SetupProximityPage(SetupWindowCommands commands, std::function<void()> commandDone,
                        QWidget* parent = nullptr);
 
@@ -36,10 +34,6 @@ public:
     QLineEdit* DelayBox(ProximityActions::Direction direction) const { return delay_[direction]; }
 
 private:
-    void Done();
-
-    SetupWindowCommands commands_;
-    std::function<void()> commandDone_;
     std::array<QRadioButton*, 4> actions_{};  // in the order of ProximityActions::Action
     std::array<QLineEdit*, 2> commandBoxes_{};
     std::array<QPushButton*, 2> browse_{};

@@ -1,6 +1,5 @@
 #include "ui/SetupWindow.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPointer>
@@ -35,10 +34,11 @@ QScrollArea* Scrolling(QWidget* page, QWidget* parent) {
 
 SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowCommands commands,
                          QWidget* parent)
-    : QDialog(parent), view_(view), prefs_(prefs), commands_(std::move(commands)) {
+    : ViewDialog(view, {}, parent, Closing::Refused),
+      prefs_(prefs),
+      commands_(std::move(commands)) {
     setObjectName(QStringLiteral("setupWindow"));
     setWindowTitle(QStringLiteral("Sensor Setup"));
-    setModal(false);
     // Left only through its own buttons: no close button, no system menu.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     // Kept while hidden; it never keeps the program running on its own.
@@ -73,17 +73,6 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     layout->addWidget(tabs_);
     layout->addLayout(buttons);
 
-    // A burst of changes is rendered once, when control returns to the event loop.
-    refreshTimer_.setSingleShot(true);
-    refreshTimer_.setInterval(0);
-    connect(&refreshTimer_, &QTimer::timeout, this, &SetupWindow::Refresh);
-    // The view model keeps its observers for its whole life; the guard makes a notice that
-    // arrives after the window is gone do nothing.
-    view_.Subscribe([guard = QPointer<SetupWindow>(this)] {
-        if (guard) {
-            guard->ScheduleRefresh();
-        }
-    });
     ShowPage(Page::Devices);
     // Large enough to show the tallest page whole, as long as that fits a 1024 x 768 screen.
     QSize pages;
@@ -107,47 +96,31 @@ SetupWindow::~SetupWindow() {
     }
 }
 
-void SetupWindow::ScheduleRefresh() {
-    if (!refreshTimer_.isActive()) {
-        refreshTimer_.start();
-    }
-}
-
-void SetupWindow::Refresh() {
-    refreshTimer_.stop();
+void SetupWindow::Render(bool opening) {
     ++refreshCount_;
     alerts_->Render(prefs_);
     logging_->Render(prefs_);
     devices_->Render(view_);
     proximity_->Render(prefs_);
     intervals_->Render(view_, prefs_);
-    FollowVisibility();
-    ApplyFocusRequest();
-}
 
-void SetupWindow::FollowVisibility() {
     const bool alertsAsked = view_.setupWindowOnAlertsPage && !onAlertsPageShown_;
     const bool proximityAsked = view_.setupWindowOnProximityPage && !onProximityPageShown_;
-    if (view_.setupWindowVisible && !isVisible()) {
+    if (opening) {
         ShowPage(view_.setupWindowOnAlertsPage      ? Page::Alerts
                  : view_.setupWindowOnProximityPage ? Page::Proximity
                                                     : Page::Devices);
-        show();
-        raise();
-        activateWindow();
     } else if (view_.setupWindowVisible && (alertsAsked || proximityAsked)) {
         // Asked for a page while open: that page comes to the front.
         ShowPage(alertsAsked ? Page::Alerts : Page::Proximity);
         raise();
         activateWindow();
-    } else if (!view_.setupWindowVisible && isVisible()) {
-        hide();
     }
     onAlertsPageShown_ = view_.setupWindowOnAlertsPage;
     onProximityPageShown_ = view_.setupWindowOnProximityPage;
 }
 
-void SetupWindow::ApplyFocusRequest() {
+void SetupWindow::RenderFocus() {
     using Focus = SetupPreferencesView::Focus;
     Focus& focus = view_.setupPreferences.focus;
     if (focus == Focus::None) {
@@ -204,16 +177,6 @@ void SetupWindow::Ok() {
         commands_.close();
     }
     Refresh();
-}
-
-void SetupWindow::closeEvent(QCloseEvent* event) {
-    // The title bar offers no close; whatever else asks to close the window is refused, so it
-    // stays in step with the program.
-    event->ignore();
-}
-
-void SetupWindow::reject() {
-    // Escape does not leave the window either.
 }
 
 }  // namespace vigiltron

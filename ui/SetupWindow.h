@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
-#include <QTimer>
 #include <cstdint>
 
 #include "app/SetupWindowCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
+#include "ui/ViewDialog.h"
 
 class QPushButton;
 class QTabWidget;
@@ -25,7 +24,7 @@ class SetupProximityPage;
 // renders them after every burst of changes and after each of its own commands, and forwards the
 // user's actions. It shows and hides itself as the view model's visible flag says, and is left
 // only through its own OK: it has no close button and ignores Escape.
-class SetupWindow : public QDialog {
+class SetupWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The pages, in the order of the tabs.
@@ -36,9 +35,7 @@ public:
                 QWidget* parent = nullptr);
     ~SetupWindow() override;
 
-    // Renders the view model and the preferences now. Changes the view model announces are
-    // rendered once the event loop runs, however many arrive in between.
-    void Refresh();
+    // How many times the window has rendered.
     std::uint64_t RefreshCount() const { return refreshCount_; }
 
     Page CurrentPage() const;
@@ -50,18 +47,13 @@ public:
     SetupIntervalsPage* IntervalsPage() const { return intervals_; }
     QPushButton* OkButton() const { return ok_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
-    void ScheduleRefresh();
+    bool ShownByView() const override { return view_.setupWindowVisible; }
+    void Render(bool opening) override;
+    void RenderFocus() override;
     void ShowPage(Page page);
-    void FollowVisibility();
-    void ApplyFocusRequest();
     void Ok();
 
-    ViewModel& view_;
     const Preferences& prefs_;
     SetupWindowCommands commands_;
     QTabWidget* tabs_ = nullptr;
@@ -75,7 +67,6 @@ private:
     // move on.
     bool onAlertsPageShown_ = false;
     bool onProximityPageShown_ = false;
-    QTimer refreshTimer_;
     std::uint64_t refreshCount_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "alerts/UnconfiguredTransports.h"
 #include "app/Engine.h"
 #include "config/MachineSettings.h"
 #include "config/MemorySettingsTree.h"
@@ -15,6 +16,7 @@
 #include "sim/ScriptedDialogs.h"
 #include "sim/SimulatedPortFactory.h"
 #include "sim/VirtualEventLoop.h"
+#include "support/RecordingSmtpClient.h"
 
 namespace vigiltron {
 
@@ -42,9 +44,9 @@ public:
     // Builds a fresh engine and runs its start-up; `beforeRun` may set hooks first.
     Engine& Start(const StartupSwitches& switches = {},
                   const std::function<void(Engine&)>& beforeRun = nullptr) {
-        engine = std::make_unique<Engine>(EngineServices{loop, clock, dialogs, journal, ports,
-                                                         settings, machine, files, system, sound,
-                                                         folder.path().toStdString(), "/cfg"});
+        engine = std::make_unique<Engine>(EngineServices{
+            loop, clock, dialogs, journal, ports, settings, machine, files, system, sound,
+            smtpClient, systemMail, folder.path().toStdString(), "/cfg", nullptr, secrets});
         if (beforeRun) {
             beforeRun(*engine);
         }
@@ -63,6 +65,9 @@ public:
     MemoryTextFileStore files;  // the preferences file lives at "/cfg/vigiltron.ini"
     RecordingSystemActions system;
     SilentSoundPlayer sound;
+    RecordingSmtpClient smtpClient;
+    UnconfiguredMailTransport systemMail;
+    SecretStore* secrets = nullptr;  // none: the passwords stay in the settings
     std::unique_ptr<Engine> engine;
 };
 

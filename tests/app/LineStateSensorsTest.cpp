@@ -175,3 +175,44 @@ TEST_F(LineStateSensorsTest, LineErrorsAreShownSystemModal) {
 
 }  // namespace
 }  // namespace vigiltron
+
+namespace vigiltron {
+namespace {
+
+TEST_F(LineStateSensorsTest, AWetSensorKeepsSendingAlertsWithoutFloodingMailOrPager) {
+    settings.SaveSetting("Program Setup", "chkAlwaysSendAlert", "1");
+    settings.SaveSetting("Program Setup", "chkEmailAlert6", "1");
+    settings.SaveSetting("Program Setup", "chkPageAlert6", "1");
+    settings.SaveSetting("Program Setup", "EmailAddress", "ops@example.com");
+    Engine& e = Start();
+    water->SetWet(true);
+    loop.RunFor(10min);
+    water->SetWet(false);
+    loop.RunFor(5s);
+
+    auto count = [&](const std::string& category, const std::string& start) {
+        int n = 0;
+        for (const auto& [c, t] : journal.lines) {
+            n += c == category && t.rfind(start, 0) == 0 ? 1 : 0;
+        }
+        return n;
+    };
+    // Polled every 200 ms, the sensor alarms thousands of times; one mail and one page a
+    // minute go out, the rest are counted, and the "OK" is never held back.
+    EXPECT_GE(count("mail", "alarm mail for 2 "), 9);
+    EXPECT_LE(count("mail", "alarm mail for 2 "), 10);
+    EXPECT_EQ(count("mail", "OK mail for 2 "), 1);
+    EXPECT_LE(count("page", "phone call for 2 (alarm)"), 10);
+    EXPECT_TRUE(journal.Has("mail", "repeat(s) held back since the last"));
+    EXPECT_EQ(e.evaluator.SlotAlarmMark(Tab::Water, 1), "0");
+
+    // With the gap set to nothing, every alarm goes out again.
+    e.setupPreferences.SetPreference("AlertRepeatSeconds", "0");
+    journal.lines.clear();
+    water->SetWet(true);
+    loop.RunFor(5s);
+    EXPECT_GT(count("mail", "alarm mail for 2 "), 10);
+}
+
+}  // namespace
+}  // namespace vigiltron

@@ -1,6 +1,7 @@
 #include "platform/QtSettingsTree.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -10,7 +11,9 @@
 #include "core/Clock.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
+#include "platform/FileStore.h"
 #include "platform/QtMachineSettings.h"
+#include "sim/MemorySecretStore.h"
 
 namespace vigiltron {
 namespace {
@@ -172,6 +175,53 @@ TEST_F(QtSettingsTreeTest, PreferencesSurviveTheRealTree) {
     ASSERT_TRUE(store.LoadPrefsRegistry(loaded));
     EXPECT_EQ(loaded, saved);
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(QtSettingsTreeTest, WithoutAKeyringTheFilesHoldingPasswordsAreTheUsersAlone) {
+    auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(path.toLocal8Bit().constData(), &info) == 0 ? (info.st_mode & 0777) : 0u;
+    };
+    auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    // Both files left by an earlier version, readable by everyone.
+    const QString prefsFile = Path(QStringLiteral("vigiltron.ini"));
+    for (const QString& path : {Path(), prefsFile}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Sensor Setup]\nTempMax=80\n");
+        file.close();
+        ASSERT_EQ(::chmod(path.toLocal8Bit().constData(), 0644), 0);
+    }
+
+    SilentDialogs dialogs;
+    FixedClock clock;
+    FixedMachineSettings machine;
+    MemorySecretStore keyring;
+    keyring.SetAvailable(false);
+    FileStore files;
+    files.SetOwnerOnly([&keyring] { return !keyring.Available(); });
+    QtSettingsTree tree(Path());
+    DeviceModel devices(dialogs, tree);
+    ConfigStore store(tree, machine, files, dialogs, clock, devices, "/app",
+                      dir_.path().toStdString(), &keyring);
+    Preferences prefs = Preferences::Defaults("/app");
+    prefs.SMTPUserPassword = "smtp-secret";
+    prefs.pw = "ftp-secret";
+    ASSERT_TRUE(store.SavePrefsRegistry(prefs));
+    ASSERT_TRUE(store.SavePreferencesToFile(prefs));
+    for (const QString& path : {Path(), prefsFile}) {
+        EXPECT_EQ(mode(path), 0600u) << path.toStdString();
+        EXPECT_TRUE(contents(path).contains("ftp-secret")) << path.toStdString();
+    }
+
+    // A new settings file is private from the start.
+    QtSettingsTree fresh(Path(QStringLiteral("new/settings.ini")));
+    fresh.SaveSetting("Program Setup\\Internet Setup", "pw", "ftp-secret");
+    EXPECT_EQ(mode(Path(QStringLiteral("new/settings.ini"))), 0600u);
+    EXPECT_TRUE(fresh.Ok());
 }
 
 TEST_F(QtSettingsTreeTest, MachineValuesAreReadOnlyStrings) {

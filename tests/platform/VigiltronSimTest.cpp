@@ -170,6 +170,27 @@ TEST(VigiltronSimTest, StreamingSensorSendsItsLines) {
     EXPECT_EQ(sim.Stop(SIGTERM), 0) << sim.Err();
 }
 
+TEST(VigiltronSimTest, ModemAnswersCommandsAndTheDialAsConfigured) {
+    SimProcess sim({"modem", "answer=busy", "delay=10ms"});
+    const std::string path = sim.DevicePath();
+    ASSERT_FALSE(path.empty()) << sim.Err();
+
+    Host host(path);
+    ASSERT_TRUE(host.Open()) << host.LastError();
+    // Result codes come framed as a Hayes modem frames them: CR LF, code, CR LF.
+    EXPECT_EQ(host.Ask("ATZ\r"), "");
+    EXPECT_EQ(host.NextLine(), "\nOK");
+    EXPECT_EQ(host.Ask("ATDT5551234,,,,,,,,,,;\r"), "");
+    EXPECT_EQ(host.NextLine(), "\nBUSY");
+    host.Close();
+    EXPECT_EQ(sim.Stop(SIGTERM), 0) << sim.Err();
+
+    SimProcess refused({"modem", "answer=maybe"});
+    EXPECT_EQ(refused.Finish(), 2);
+    EXPECT_NE(refused.Err().find("bad value for answer: 'maybe'"), std::string::npos)
+        << refused.Err();
+}
+
 TEST(VigiltronSimTest, RefusesLineOnlySensorsAndBadSettings) {
     struct Case {
         QStringList args;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cstdio>
 
 #include "sim/SimulatedPortFactory.h"
@@ -158,7 +159,7 @@ bool PtyBridge::EnsurePortOpen() {
     }
     if (unplugNoted_) {
         unplugNoted_ = false;
-        note_("the sensor is plugged in again");
+        note_("the " + deviceWord_ + " is plugged in again");
     }
     return true;
 }
@@ -180,7 +181,8 @@ void PtyBridge::ReadFromHost() {
         }
         const std::string_view bytes(buffer, std::size_t(n));
         if (!EnsurePortOpen()) {
-            Trace("host>   " + Printable(bytes) + "   (dropped: the sensor is unplugged)");
+            Trace("host>   " + Printable(bytes) + "   (dropped: the " + deviceWord_ +
+                  " is unplugged)");
             continue;
         }
         Trace("host>   " + Printable(bytes));
@@ -197,11 +199,14 @@ void PtyBridge::WriteToHost(const std::string& bytes) {
         ClientLeft();
         return;
     }
-    Trace("sensor> " + Printable(bytes));
+    // Padded like "host>   " so both directions line up.
+    std::string label = deviceWord_ + ">";
+    label.resize(std::max<std::size_t>(label.size() + 1, 8), ' ');
+    Trace(label + Printable(bytes));
     const std::size_t room = kMaxPendingOut - std::min(kMaxPendingOut, pendingOut_.size());
     if (bytes.size() > room && !overflowNoted_) {
         overflowNoted_ = true;
-        note_("the program is not reading; sensor output beyond 64 KiB is dropped");
+        note_("the program is not reading; " + deviceWord_ + " output beyond 64 KiB is dropped");
     }
     pendingOut_.append(bytes, 0, std::min(room, bytes.size()));
     FlushToHost();
@@ -245,7 +250,8 @@ void PtyBridge::OnPortEvent(CommEvent event) {
             return;
         case CommEvent::DeviceLost:
             unplugNoted_ = true;
-            note_("the sensor is unplugged: it stays silent until it is plugged in again");
+            note_("the " + deviceWord_ +
+                  " is unplugged: it stays silent until it is plugged in again");
             return;
         default:
             // Framing, overrun and the like are conditions of a real line, not bytes.

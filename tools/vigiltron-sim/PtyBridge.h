@@ -37,6 +37,9 @@ public:
     PtyBridge(const PtyBridge&) = delete;
     PtyBridge& operator=(const PtyBridge&) = delete;
 
+    // What the far end is called in notes and traces: "sensor" unless set ("modem").
+    void SetDeviceWord(std::string word) { deviceWord_ = std::move(word); }
+
     // Makes the pseudo-terminal (raw mode) and starts waiting for a program. False with `error`
     // filled when the system will not give one.
     bool Start(std::string* error);
@@ -70,6 +73,7 @@ private:
     bool linesNoted_ = false;
     bool overflowNoted_ = false;
     std::string pendingOut_;
+    std::string deviceWord_ = "sensor";
 };
 
 }  // namespace vigiltron

@@ -1,5 +1,5 @@
-// vigiltron-sim: one simulated sensor on a pseudo-terminal, for trying the real serial path of
-// vigiltron-manager without hardware.
+// vigiltron-sim: one simulated sensor or modem on a pseudo-terminal, for trying the real serial
+// path of vigiltron-manager without hardware.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <optional>
@@ -31,18 +32,24 @@ constexpr int kMaxComNumber = 256;
 
 const char kUsage[] =
     "Usage: vigiltron-sim KIND [SETTING...] [--link PATH] [--verbose]\n"
+    "       vigiltron-sim modem [MODEM-SETTING...] [--link PATH] [--verbose]\n"
     "       vigiltron-sim --scenario FILE [--com N] [SETTING...] [--link PATH] [--verbose]\n"
     "\n"
-    "Serves one simulated sensor on a pseudo-terminal and prints the device path to open\n"
-    "(e.g. /dev/pts/5) on a line of its own. Map a COM number to that path in the Port Map and\n"
-    "connect the sensor in vigiltron-manager. Runs until interrupted (Ctrl+C or SIGTERM).\n"
+    "Serves one simulated sensor or Hayes modem on a pseudo-terminal and prints the device path\n"
+    "to open (e.g. /dev/pts/5) on a line of its own. Map a COM number to that path in the Port\n"
+    "Map and connect the sensor (or choose the modem's port in Paging Setup) in\n"
+    "vigiltron-manager. Runs until interrupted (Ctrl+C or SIGTERM).\n"
     "\n"
     "KIND            temperature, humidity, combined, accelerometer or distance\n"
     "SETTING         a setting as in a scenario file: value=80, temperature=22.5C, humidity=55,\n"
     "                x=0.5, distance=none, delay=30ms, gap=5ms, interval=500ms, silent, error,\n"
     "                garbage, commands=reject ...\n"
+    "modem           a modem for paging; MODEM-SETTING as in a scenario file:\n"
+    "                answer=ok|busy|error|no-dial-tone|no-carrier|silent (what the dial gets),\n"
+    "                delay=2s (how long the dial takes), digits=ok|error|... (what the page\n"
+    "                digits get), echo=yes|no\n"
     "--scenario FILE take the sensor, its settings and its timed changes from a scenario file\n"
-    "--com N         the sensor of the scenario on COM N (needed when it has several)\n"
+    "--com N         the sensor or modem of the scenario on COM N (needed when it has several)\n"
     "--link PATH     also make PATH a symbolic link to the device (e.g. /tmp/vigiltron-com3)\n"
     "--verbose       show every exchange on standard error, with times in milliseconds\n"
     "--help          show this text\n"
@@ -59,11 +66,12 @@ struct Options {
     bool help = false;
 };
 
-// The sensor to serve: its kind, its starting settings and its timed changes.
+// The device to serve: a sensor with its kind, starting settings and timed changes, or a modem.
 struct Served {
-    Scenario scenario;  // exactly one sensor
+    Scenario scenario;  // exactly one sensor or one modem
     int comNumber = 1;
     std::string origin;  // how it is named in messages
+    bool modem = false;
 };
 
 struct Failure {
@@ -161,6 +169,30 @@ std::optional<Failure> ParseSettings(SensorKind kind, const std::vector<std::str
     return std::nullopt;
 }
 
+// Parses modem settings written on the command line with the scenario file's own rules.
+std::optional<Failure> ParseModemSettings(const std::vector<std::string>& words, std::size_t first,
+                                          std::vector<ModemSetting>& out) {
+    if (first >= words.size()) {
+        return std::nullopt;
+    }
+    std::string text = "modem COM1";
+    for (std::size_t i = first; i < words.size(); ++i) {
+        text += " " + words[i];
+    }
+    const ScenarioParseResult parsed = ParseScenario(text, "command line");
+    if (!parsed.Ok()) {
+        const std::string prefix = "command line:1: ";
+        std::string error = parsed.error;
+        if (error.starts_with(prefix)) {
+            error.erase(0, prefix.size());
+        }
+        return Failure{kExitUsage, error};
+    }
+    const auto& settings = parsed.scenario->modems.front().settings;
+    out.insert(out.end(), settings.begin(), settings.end());
+    return std::nullopt;
+}
+
 std::optional<Failure> FromCommandLine(const Options& options, Served& served) {
     if (options.words.empty()) {
         return Failure{kExitUsage,
@@ -170,11 +202,22 @@ std::optional<Failure> FromCommandLine(const Options& options, Served& served) {
     if (options.com) {
         return Failure{kExitUsage, "--com chooses a sensor of a scenario; use it with --scenario"};
     }
+    if (options.words[0] == "modem") {
+        ScenarioModem modem{1, {}, 0};
+        if (auto error = ParseModemSettings(options.words, 1, modem.settings)) {
+            return error;
+        }
+        served.scenario.modems.push_back(std::move(modem));
+        served.comNumber = 1;
+        served.origin = "modem";
+        served.modem = true;
+        return std::nullopt;
+    }
     const auto kind = SensorKindFromName(options.words[0]);
     if (!kind) {
         return Failure{kExitUsage, "unknown sensor kind '" + options.words[0] +
                                        "' (expected temperature, humidity, combined, "
-                                       "accelerometer or distance)"};
+                                       "accelerometer, distance or modem)"};
     }
     if (auto refused = RefuseLineOnly(*kind)) {
         return refused;
@@ -196,28 +239,60 @@ std::optional<Failure> FromScenario(const Options& options, Served& served) {
     }
     const Scenario& all = *loaded.scenario;
     const ScenarioSensor* chosen = nullptr;
+    const ScenarioModem* chosenModem = nullptr;
     if (options.com) {
         for (const ScenarioSensor& sensor : all.sensors) {
             if (sensor.comNumber == *options.com) {
                 chosen = &sensor;
             }
         }
-        if (chosen == nullptr) {
+        for (const ScenarioModem& modem : all.modems) {
+            if (modem.comNumber == *options.com) {
+                chosenModem = &modem;
+            }
+        }
+        if (chosen == nullptr && chosenModem == nullptr) {
             return Failure{kExitUsage, options.scenarioPath + ": no sensor on COM" +
                                            std::to_string(*options.com)};
         }
-    } else if (all.sensors.size() == 1) {
-        chosen = &all.sensors.front();
-    } else {
-        std::string list;
-        for (const ScenarioSensor& sensor : all.sensors) {
-            list +=
-                (list.empty() ? "" : ", ") + std::string("COM") + std::to_string(sensor.comNumber);
+    } else if (all.sensors.size() + all.modems.size() == 1) {
+        if (all.sensors.empty()) {
+            chosenModem = &all.modems.front();
+        } else {
+            chosen = &all.sensors.front();
         }
-        return Failure{kExitUsage,
-                       options.scenarioPath +
-                           (all.sensors.empty() ? ": declares no sensor"
-                                                : ": choose one sensor with --com (" + list + ")")};
+    } else {
+        std::vector<int> coms;
+        for (const ScenarioSensor& sensor : all.sensors) {
+            coms.push_back(sensor.comNumber);
+        }
+        for (const ScenarioModem& modem : all.modems) {
+            coms.push_back(modem.comNumber);
+        }
+        std::sort(coms.begin(), coms.end());
+        std::string list;
+        for (const int com : coms) {
+            list += (list.empty() ? "" : ", ") + std::string("COM") + std::to_string(com);
+        }
+        return Failure{
+            kExitUsage,
+            options.scenarioPath +
+                (coms.empty()
+                     ? ": declares no sensor"
+                     : ": choose one " + std::string(all.modems.empty() ? "sensor" : "device") +
+                           " with --com (" + list + ")")};
+    }
+    if (chosenModem != nullptr) {
+        ScenarioModem modem = *chosenModem;
+        if (auto error = ParseModemSettings(options.words, 0, modem.settings)) {
+            return error;
+        }
+        served.scenario.modems.push_back(modem);
+        served.comNumber = modem.comNumber;
+        served.origin =
+            "modem of " + options.scenarioPath + " on COM" + std::to_string(modem.comNumber);
+        served.modem = true;
+        return std::nullopt;
     }
     if (auto refused = RefuseLineOnly(chosen->kind)) {
         return Failure{refused->exitCode,
@@ -323,6 +398,9 @@ int Run(int argc, char** argv) {
         std::cerr << "vigiltron-sim: " << line << std::endl;
     };
     PtyBridge bridge(loop, factory, served.comNumber, note, options.verbose);
+    if (served.modem) {
+        bridge.SetDeviceWord("modem");
+    }
     std::string error;
     if (!bridge.Start(&error)) {
         return Fail({kExitFailure, error});
