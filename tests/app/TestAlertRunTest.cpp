@@ -1,4 +1,5 @@
-// --test-mail as a user runs it: the real program against a real SMTP server on loopback.
+// --test-mail and --test-page as a user runs them: the real program against a real SMTP server on
+// loopback and a simulated modem.
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -44,6 +45,33 @@ TEST(TestMailRunTest, TheTestMailIsDeliveredOrTheExitStatusSaysItWasNot) {
     EXPECT_EQ(refused.exitCode, 1) << refused.out << refused.err;
     EXPECT_NE(refused.out.find("Mail not sent: "), std::string::npos) << refused.out;
     EXPECT_EQ(servers.Count(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TestPageRunTest, TheTestPageExitsZeroOnlyWhenTheModemConfirmedIt) {
+    QTemporaryDir dir;
+    {
+        QSettings settings(dir.filePath("Vigiltron Manager.ini"), QSettings::IniFormat);
+        settings.setValue("Program Setup/NumToCall", "5551234");
+        settings.setValue("Program Setup/NumToSend", "42");
+    }
+    auto page = [&](const QByteArray& answer) {
+        const QString scenario = vigiltron::testing_support::WriteFile(
+            dir, "modem.scenario", "modem COM3 answer=" + answer + "\n");
+        return RunProgram({"--config-dir", dir.path(), "--simulate", scenario, "--test-page"});
+    };
+
+    const RunResult sent = page("ok");
+    EXPECT_EQ(sent.exitCode, 0) << sent.out << sent.err;
+    EXPECT_NE(sent.out.find("page sent"), std::string::npos) << sent.out;
+
+    const RunResult busy = page("busy");
+    EXPECT_EQ(busy.exitCode, 1) << busy.out << busy.err;
+    EXPECT_NE(busy.out.find("Telephone Busy.  Try Again later"), std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("page not sent"), std::string::npos) << busy.out;
 }
 
 }  // namespace
