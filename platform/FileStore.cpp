@@ -112,9 +112,10 @@ bool FileStore::WriteAtomically(const std::string& path, const std::string& cont
 
     struct stat existing {};
     const mode_t ownerOnly = S_IRUSR | S_IWUSR;
-    const mode_t mode = (ownerOnly_ && ownerOnly_()) || ::stat(target.c_str(), &existing) != 0
-                            ? ownerOnly
-                            : (existing.st_mode & 07777);
+    const mode_t newFile = newFilesShared_ ? ownerOnly | S_IRGRP | S_IROTH : ownerOnly;
+    const mode_t mode = ownerOnly_ && ownerOnly_()               ? ownerOnly
+                        : ::stat(target.c_str(), &existing) != 0 ? newFile
+                                                                 : (existing.st_mode & 07777);
     if (::fchmod(fd, mode) != 0) {
         return fail(errno, true);
     }

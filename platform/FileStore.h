@@ -26,9 +26,14 @@ public:
     // whatever its permissions were.
     void SetOwnerOnly(std::function<bool()> ownerOnly) { ownerOnly_ = std::move(ownerOnly); }
 
+    // For files others must read, such as the status page a web server serves: new files are
+    // readable by everyone (still writable by the owner only) instead of private.
+    void SetNewFilesShared(bool shared) { newFilesShared_ = shared; }
+
 private:
     std::function<void()> beforeReplace_;
     std::function<bool()> ownerOnly_;
+    bool newFilesShared_ = false;
 };
 
 }  // namespace vigiltron
