@@ -116,6 +116,8 @@ std::string ConfigureOptionName(ConfigureOperation operation) {
             return "--test-mail";
         case ConfigureOperation::TestPage:
             return "--test-page";
+        case ConfigureOperation::PublishNow:
+            return "--publish-now";
     }
     return "";
 }
@@ -284,6 +286,8 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
             operation(ConfigureOperation::TestMail);
         } else if (arg == "--test-page") {
             operation(ConfigureOperation::TestPage);
+        } else if (arg == "--publish-now") {
+            operation(ConfigureOperation::PublishNow);
         } else if (arg == "--import-settings") {
             if (operation(ConfigureOperation::ImportSettings)) {
                 if (const auto v = values(1, "FILE")) {
@@ -397,6 +401,11 @@ the operation was done, 1 when it was refused.
                         mail command) took it
   --test-page           dial the pager number once through the modem ("&Numeric Pager
                         Test"); exit status 0 only when the modem confirmed the page
+  --publish-now         write the status page and send it to the remote-monitoring
+                        FTP server once (logging in and out as needed), printing
+                        the FTP message log; exit status 0 only when the server
+                        confirmed the upload (or, with a local directory, when
+                        the page was stored there)
 )";
 }
 

@@ -22,6 +22,7 @@ enum class ConfigureOperation {
     ImportSettings,  // --import-settings FILE
     TestMail,        // --test-mail
     TestPage,        // --test-page
+    PublishNow,      // --publish-now
 };
 
 // The option that asks for `operation` ("--scan", ...); empty for None.

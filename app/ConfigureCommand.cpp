@@ -14,9 +14,11 @@
 #include "alerts/UnconfiguredTransports.h"
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
+#include "app/ResourcePath.h"
 #include "config/MemoryTextFileStore.h"
 #include "config/ProfileFile.h"
 #include "config/RegistryImport.h"
+#include "platform/CurlFtpClient.h"
 #include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
 #include "platform/KeychainSecretStore.h"
@@ -207,6 +209,9 @@ int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
             done = page.sent;
             break;
         }
+        case ConfigureOperation::PublishNow:
+            done = PublishNow();
+            break;
         case ConfigureOperation::None:
         case ConfigureOperation::List:
         case ConfigureOperation::ImportSettings:
@@ -240,6 +245,12 @@ bool ConfigureCommand::SendTestMail() {
         out_ << "Mail not sent: no answer in time\n";
     }
     return sent.value_or(false);
+}
+
+bool ConfigureCommand::PublishNow() {
+    const bool delivered = engine_.ftp.PublishNow();
+    out_ << (delivered ? "Status page delivered.\n" : "Status page not delivered.\n");
+    return delivered;
 }
 
 bool ConfigureCommand::Load() {
@@ -460,6 +471,9 @@ int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
     FileStore files;
     // Without a keyring the preferences file holds the passwords: it is then the user's alone.
     files.SetOwnerOnly([&secrets] { return !secrets || !secrets->Available(); });
+    // The status page is for a web server running as another user to read.
+    FileStore publishedFiles;
+    publishedFiles.SetNewFilesShared(true);
     LinuxSystemActions system;
     SilentSoundPlayer sound;
     // Only --test-mail sends anything. Simulated sensors run on virtual time, which a real
@@ -472,9 +486,17 @@ int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
     }
     SmtpClient& smtpClient = curl ? static_cast<SmtpClient&>(*curl) : noSmtp;
     SendmailTransport systemMail;
+    // Only --publish-now uploads anything, and never on virtual time (as for the mail).
+    std::unique_ptr<CurlFtpClient> ftp;
+    if (!scenario) {
+        ftp = std::make_unique<CurlFtpClient>(
+            [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
+    }
     Engine engine(EngineServices{*loop, *clock, dialogs, journal, *ports, settings, *machine, files,
                                  system, sound, smtpClient, systemMail, paths.applicationFolder,
-                                 paths.configDirectory, nullptr, secrets.get()});
+                                 paths.configDirectory, nullptr, secrets.get(), ftp.get(),
+                                 &publishedFiles});
+    engine.ftp.stylesheetFile = StatusPageStylesheet(paths.applicationFolder);
     const int status = ConfigureCommand(engine, cmd, paths, runner.get(), std::cout).Run();
     engine.link.CloseAllPorts();
     std::cout.flush();

@@ -32,6 +32,8 @@ private:
     bool Load();
     // --test-mail: the test mail through the configured route; true when it was taken.
     bool SendTestMail();
+    // --publish-now: one remote-monitoring update; true when the page was delivered.
+    bool PublishNow();
     int ImportSettings();
     int List();
     void ListDevices();

@@ -39,6 +39,18 @@ struct RemoteMonitoringWindowCommands {
     // The title bar's close (and Escape).
     std::function<void()> close;
     std::function<void(const RemoteMonitoringSettings&)> save;  // "&OK"
+    // The FTP update engine's buttons.
+    std::function<void()> login;               // "Login"
+    std::function<void()> logout;              // "Logout"
+    std::function<void()> startStopUpdate;     // "Start FTP Update" / "Stop FTP Update"
+    std::function<void()> testTransfer;        // "Test Transfer (XSL file)"
+    std::function<void()> changeDirectory;     // "CD"
+    std::function<void()> directoryListing;    // "DIR"
+    std::function<void()> listContents;        // "LS"
+    std::function<void()> makeDirectory;       // "MKDIR"
+    std::function<void()> cancel;              // "Cancel"
+    std::function<void()> makeLocalDirectory;  // "Local XML directory"
+    std::function<void()> saveLog;             // "&Save Log"
 };
 
 // The three contact setup windows' commands, and the menu commands that open them.

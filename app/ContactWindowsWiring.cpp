@@ -38,6 +38,18 @@ ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine) {
     remote.save = [&rules](const RemoteMonitoringSettings& settings) {
         rules.SaveRemoteMonitoring(settings);
     };
+    FtpUpdateEngine& ftp = engine.ftp;
+    remote.login = [&ftp] { ftp.cmdLoginFTP_Click(); };
+    remote.logout = [&ftp] { ftp.cmdLogoutFTP_Click(); };
+    remote.startStopUpdate = [&ftp] { ftp.cmdStartUpdate_Click(); };
+    remote.testTransfer = [&ftp] { ftp.cmdTestTransfer_Click(); };
+    remote.changeDirectory = [&ftp] { ftp.ChangeDirectory(); };
+    remote.directoryListing = [&ftp] { ftp.DirectoryListing(); };
+    remote.listContents = [&ftp] { ftp.ListContents(); };
+    remote.makeDirectory = [&ftp] { ftp.MakeDirectory(); };
+    remote.cancel = [&ftp] { ftp.CancelCommand(); };
+    remote.makeLocalDirectory = [&ftp] { ftp.MakeLocalXmlDirectory(); };
+    remote.saveLog = [&ftp] { ftp.PrintList(); };
     return c;
 }
 

@@ -32,6 +32,9 @@ struct DesktopCommands {
     std::string screenshotDirectory;
     std::function<void(const std::string&, const std::string&)> setPreference;
     std::function<void()> openAddWindowQuietly;
+    // Writes the status page (document and stylesheet) into a directory, as remote monitoring
+    // does with a local directory.
+    std::function<void(const std::string& directory)> publishStatusPage;
 };
 
 // The windows of a windowed run. Destroying it closes them; it must go before the view model.

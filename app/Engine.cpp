@@ -1,5 +1,8 @@
 #include "app/Engine.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace vigiltron {
 
 Engine::Engine(EngineServices s)
@@ -75,7 +78,23 @@ Engine::Engine(EngineServices s)
               config.SavePassword(key, value);
           },
           [this] { return config.PasswordStorage(); }}),
-      shell(ShellCommands::Services{view, s.dialogs, s.system, s.applicationFolder}) {
+      shell(ShellCommands::Services{view, s.dialogs, s.system, s.applicationFolder}),
+      statusReport(StatusReport::Services{prefs, view, model, s.clock,
+                                          s.publishedFiles ? *s.publishedFiles : s.files,
+                                          s.applicationFolder}),
+      noFtpClient(s.loop),
+      ftp(FtpUpdateEngine::Services{
+          s.loop, s.clock, s.dialogs, s.journal, prefs, view, s.settings,
+          s.publishedFiles ? *s.publishedFiles : s.files, s.ftpClient ? *s.ftpClient : noFtpClient,
+          [this] { return statusReport.BuildXML(); },
+          [this] { return statusReport.CurrentDocumentName(); }, s.applicationFolder,
+          [](const std::string& path, std::string& error) {
+              std::error_code failure;
+              std::filesystem::create_directories(path, failure);
+              error = failure.message();
+              return !failure;
+          },
+          [this] { return statusReport.XmlDirectory(); }}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     alerts.pacing.now = [this] { return services.loop.Elapsed(); };
     logFiles.saveLogDirectory = [this](const std::string& directory) {
@@ -88,6 +107,7 @@ Engine::Engine(EngineServices s)
     logFiles.portOpen = [this](int n) { return link.IsPortOpen(n); };
     logFiles.openDirectory = [this](const std::string& directory) { shell.OpenFolder(directory); };
     startup.moveToTray = [this] { shell.mnuPlaceInSysTray_Click(); };
+    startup.startRemoteMonitoring = [this] { ftp.StartInternetUpdateEngine(); };
     ApplyPreferences();
 }
 

@@ -28,7 +28,11 @@
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
+#include "reporting/FtpClient.h"
+#include "reporting/FtpUpdateEngine.h"
 #include "reporting/LogFiles.h"
+#include "reporting/StatusReport.h"
+#include "reporting/UnconfiguredFtpClient.h"
 #include "sensors/DeviceSetup.h"
 #include "sensors/LineStateSensors.h"
 #include "sensors/PortScan.h"
@@ -63,6 +67,11 @@ struct EngineServices {
     SerialDeviceDirectory* serialDevices = nullptr;
     // The desktop keyring the two passwords are kept in; null: none (they stay in the settings).
     SecretStore* secrets = nullptr;
+    // The FTP transport of remote monitoring; null: none (every command fails).
+    FtpClient* ftpClient = nullptr;
+    // Files that others read (the status page a web server serves): created readable by all.
+    // Null: `files`.
+    TextFileStore* publishedFiles = nullptr;
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
@@ -109,6 +118,11 @@ public:
     ContactSetup contactSetup;
     // The tray, the folder commands and the notices of the File and Setup menus.
     ShellCommands shell;
+    // The status page (XML) that remote monitoring publishes.
+    StatusReport statusReport;
+    // Remote monitoring: the scheduled upload of the status page, and the window's FTP commands.
+    UnconfiguredFtpClient noFtpClient;
+    FtpUpdateEngine ftp;
 };
 
 }  // namespace vigiltron

@@ -23,10 +23,12 @@
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
 #include "app/MainWindowWiring.h"
+#include "app/ResourcePath.h"
 #include "app/SetupWindowWiring.h"
 #include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
 #include "config/ProfileFile.h"
+#include "platform/CurlFtpClient.h"
 #include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
 #include "platform/KeychainSecretStore.h"
@@ -176,19 +178,6 @@ ProgramPaths ResolvePaths(const CommandLine& cmd) {
     return paths;
 }
 
-std::string ResourcePath(const std::string& name) {
-    const std::string override = Env("VIGILTRON_RESOURCES");
-    if (!override.empty()) {
-        return override + "/" + name;
-    }
-    const QString installed = QCoreApplication::applicationDirPath() +
-                              "/../share/vigiltron-manager/" + QString::fromStdString(name);
-    if (QFileInfo::exists(installed)) {
-        return installed.toStdString();
-    }
-    return std::string(VIGILTRON_SOURCE_RESOURCES) + "/" + name;
-}
-
 int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     // A configure operation changes or shows the configuration and exits: no window, no sensors.
     if (cmd.configure.operation != ConfigureOperation::None) {
@@ -304,6 +293,9 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     FileStore files;
     // Without a keyring the preferences file holds the passwords: it is then the user's alone.
     files.SetOwnerOnly([&secrets] { return !secrets || !secrets->Available(); });
+    // The status page is for a web server running as another user to read.
+    FileStore publishedFiles;
+    publishedFiles.SetNewFilesShared(true);
     LinuxSystemActions system;
     // Headless runs are silent: nobody is there to hear the alarm.
     std::unique_ptr<SoundPlayer> sound;
@@ -320,12 +312,17 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         virtualLoop ? CurlSmtpClient::Post()
                     : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
     SendmailTransport systemMail;
-    Engine engine(EngineServices{*loop, *clock, *dialogs, *journal, *ports, *settings, *machine,
-                                 files, system, *sound, smtpClient, systemMail,
-                                 paths.applicationFolder, paths.configDirectory,
-                                 scenario ? nullptr : &serialDevices, secrets.get()});
+    // The remote-monitoring uploads work the same way as the mail.
+    CurlFtpClient ftpClient(
+        virtualLoop ? CurlFtpClient::Post()
+                    : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
+    Engine engine(EngineServices{
+        *loop, *clock, *dialogs, *journal, *ports, *settings, *machine, files, system, *sound,
+        smtpClient, systemMail, paths.applicationFolder, paths.configDirectory,
+        scenario ? nullptr : &serialDevices, secrets.get(), &ftpClient, &publishedFiles});
 
     engine.help.helpFile = ResourcePath("README.TXT");
+    engine.ftp.stylesheetFile = StatusPageStylesheet(paths.applicationFolder);
 
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
@@ -358,6 +355,16 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                 engine.setupPreferences.SetPreference(key, value);
             };
             commands.openAddWindowQuietly = [&engine] { engine.deviceSetup.OpenAddWindow(true); };
+            commands.publishStatusPage = [&engine](const std::string& directory) {
+                // For the picture only: the user's own publishing settings are put back.
+                QDir().mkpath(QString::fromStdString(directory));
+                const Preferences kept = engine.prefs;
+                engine.prefs.UseDirectory = true;
+                engine.prefs.txtXMLDirectory = directory;
+                engine.ftp.PublishNow();
+                engine.prefs.UseDirectory = kept.UseDirectory;
+                engine.prefs.txtXMLDirectory = kept.txtXMLDirectory;
+            };
         }
         commands.alarmContinue = [&engine] { engine.alerts.Continue(); };
         commands.alarmDisableAll = [&engine] { engine.alerts.DisableAllAlarms(); };
@@ -380,6 +387,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         TimerId watch = 0;
         std::function<void()> watchForSignals = [&] {
             smtpClient.DeliverFinished();
+            ftpClient.DeliverFinished();
             if (terminationRequested) {
                 virtualLoop->Stop();
             } else {

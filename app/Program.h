@@ -19,10 +19,6 @@ struct ProgramPaths {
 
 ProgramPaths ResolvePaths(const CommandLine& cmd);
 
-// A file shipped with the program (demo scenario, sounds, pictures): next to the installed
-// program, or in the source tree when run from a build directory.
-std::string ResourcePath(const std::string& name);
-
 // Runs the program as the command line asks. Returns the process exit code.
 int RunProgram(const CommandLine& cmd, int argc, char** argv);
 

@@ -17,6 +17,7 @@ struct ContactSetupView {
         SmtpUserName,      // authentication was switched on
         NumberToCall,      // the paging OK was refused for want of a number
         InternetInterval,  // the remote-monitoring OK was refused for a bad interval
+        FtpServerName,     // an FTP login was refused for want of an account
     };
 
     bool emailWindowVisible = false;
@@ -42,6 +43,29 @@ struct ContactSetupView {
     int modemPortPosition = 0;
     // The modem connection toggle: "Open Connection" or "Close port".
     std::string modemConnectCaption = "Open Connection";
+
+    // Remote-monitoring window: the FTP update engine's buttons and message log.
+    struct FtpUpdateView {
+        // The message log, oldest first. Lines are only ever appended, or all removed at once
+        // (`logClears` counts the removals).
+        std::vector<std::string> log;
+        std::uint64_t logClears = 0;
+        // The start/stop button: "Start FTP Update" or "Stop FTP Update".
+        std::string updateCaption = "Start FTP Update";
+        bool updateEnabled = false;
+        // `UpdateRunning`, shown as "On" or "Off".
+        bool updateRunning = false;
+        bool loginEnabled = true;
+        bool logoutEnabled = false;
+        bool testTransferEnabled = false;
+        // CD, DIR, LS and MKDIR need a connection.
+        bool commandsEnabled = false;
+        // "Stay connected" / "Do not stay connected" cannot change while logged in.
+        bool connectionChoiceEnabled = true;
+        // The login found no such remote directory: the window blanks its box once per request.
+        int remoteDirectoryBlankRequests = 0;
+    };
+    FtpUpdateView ftp;
 
     Focus focus = Focus::None;
     int focusRequests = 0;

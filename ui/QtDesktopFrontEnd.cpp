@@ -82,6 +82,7 @@ private:
         tour.takeOutOfTray = commands.main.takeOutOfTray;
         tour.showHistory = commands.main.showHistory;
         tour.setPreference = commands.setPreference;
+        tour.publishStatusPage = commands.publishStatusPage;
         ScreenshotTour::Windows windows;
         windows.main = main_.get();
         windows.setup = setup_;

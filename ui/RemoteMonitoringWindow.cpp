@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -94,6 +95,58 @@ RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preference
     localLayout->addRow(useDirectory_);
     localLayout->addRow(QStringLiteral("Local XML dire&ctory:"), xmlDirectory_);
 
+    // The update engine: connection, schedule, test transfer and manual FTP commands.
+    auto* engine = new QGroupBox(QStringLiteral("FTP update"), this);
+    auto* engineLayout = new QVBoxLayout(engine);
+    const auto button = [engine](const char* caption, const char* name,
+                                 const std::function<void()>& command) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), engine);
+        b->setObjectName(QString::fromLatin1(name));
+        QObject::connect(b, &QPushButton::clicked, engine, [command] { Forward(command); });
+        return b;
+    };
+    login_ = button("Lo&gin", "cmdLoginFTP", commands_.login);
+    logout_ = button("Log o&ff", "cmdLogoutFTP", commands_.logout);
+    startStop_ = button("Start FTP Updat&e", "cmdStartUpdate", commands_.startStopUpdate);
+    testTransfer_ = button("Test Transfer (&XSL file)", "cmdTestTransfer", commands_.testTransfer);
+    updateState_ = new QLabel(engine);
+    updateState_->setObjectName(QStringLiteral("UpdateRunning"));
+    auto* connectionRow = new QHBoxLayout;
+    for (QWidget* w : {static_cast<QWidget*>(login_), static_cast<QWidget*>(logout_),
+                       static_cast<QWidget*>(startStop_), static_cast<QWidget*>(testTransfer_)}) {
+        connectionRow->addWidget(w);
+    }
+    connectionRow->addWidget(updateState_);
+    connectionRow->addStretch();
+    engineLayout->addLayout(connectionRow);
+    ftpCommands_ = {button("C&hange directory...", "cmdCD", commands_.changeDirectory),
+                    button("Directory &view", "cmdDIR", commands_.directoryListing),
+                    button("&Brief listing", "cmdLS", commands_.listContents),
+                    button("Ma&ke directory...", "cmdMKDIR", commands_.makeDirectory)};
+    auto* commandRow = new QHBoxLayout;
+    for (QPushButton* b : ftpCommands_) {
+        commandRow->addWidget(b);
+    }
+    commandRow->addWidget(button("Cancel re&quest", "cmdCancel", commands_.cancel));
+    commandRow->addStretch();
+    engineLayout->addLayout(commandRow);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(
+        button("Create local XML director&y...", "cmdXMLDir", commands_.makeLocalDirectory));
+    fileRow->addWidget(button("&Save Log", "cmdSaveLog", commands_.saveLog));
+    fileRow->addStretch();
+    engineLayout->addLayout(fileRow);
+    messages_ = new QGroupBox(QStringLiteral("FTP messages"), engine);
+    auto* messagesLayout = new QVBoxLayout(messages_);
+    log_ = new QPlainTextEdit(messages_);
+    log_->setObjectName(QStringLiteral("ftpLog"));
+    log_->setReadOnly(true);
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    messagesLayout->addWidget(log_);
+    engineLayout->addWidget(messages_);
+    // The log shows as soon as the box is ticked; the choice is saved with OK.
+    connect(seeMessages_, &QCheckBox::toggled, messages_, &QWidget::setVisible);
+
     okButton_ = new QPushButton(QStringLiteral("&OK"), this);
     okButton_->setObjectName(QStringLiteral("cmdOK"));
     okButton_->setDefault(true);
@@ -105,13 +158,14 @@ RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preference
     layout->addWidget(ftp);
     layout->addWidget(updates);
     layout->addWidget(local);
-    layout->addStretch();
+    layout->addWidget(engine, 1);
     layout->addLayout(okRow);
 
     connect(okButton_, &QPushButton::clicked, this, [this] { Save(); });
 
     // Only requests made from now on move the focus.
     focusRequestsHandled_ = view_.contactSetup.focusRequests;
+    remoteDirectoryBlanks_ = view_.contactSetup.ftp.remoteDirectoryBlankRequests;
     Refresh();
 }
 
@@ -138,6 +192,40 @@ void RemoteMonitoringWindow::Render(bool opening) {
     if (opening) {
         // Nothing here commands the program while it changes: the boxes are sent only by OK.
         LoadBoxes();
+        messages_->setVisible(prefs_.SeeMessages);
+    }
+    RenderFtp();
+}
+
+void RemoteMonitoringWindow::RenderFtp() {
+    const ContactSetupView::FtpUpdateView& ftp = view_.contactSetup.ftp;
+    login_->setEnabled(ftp.loginEnabled);
+    logout_->setEnabled(ftp.logoutEnabled);
+    // The captions are the engine's; the window adds the same mnemonic to both.
+    QString caption = Text(ftp.updateCaption);
+    caption.insert(caption.lastIndexOf(QLatin1Char('e')), QLatin1Char('&'));
+    startStop_->setText(caption);
+    startStop_->setEnabled(ftp.updateEnabled);
+    testTransfer_->setEnabled(ftp.testTransferEnabled);
+    for (QPushButton* b : ftpCommands_) {
+        b->setEnabled(ftp.commandsEnabled);
+    }
+    stayConnected_->setEnabled(ftp.connectionChoiceEnabled);
+    connectBeforeSend_->setEnabled(ftp.connectionChoiceEnabled);
+    updateState_->setText(ftp.updateRunning ? QStringLiteral("Update: On")
+                                            : QStringLiteral("Update: Off"));
+    if (remoteDirectoryBlanks_ != ftp.remoteDirectoryBlankRequests) {
+        remoteDirectoryBlanks_ = ftp.remoteDirectoryBlankRequests;
+        remoteDirectory_->clear();
+    }
+    // Only the new lines are added; an emptied log starts over.
+    if (logClearsShown_ != ftp.logClears || logLinesShown_ > ftp.log.size()) {
+        log_->clear();
+        logClearsShown_ = ftp.logClears;
+        logLinesShown_ = 0;
+    }
+    for (; logLinesShown_ < ftp.log.size(); ++logLinesShown_) {
+        log_->appendPlainText(Text(ftp.log[logLinesShown_]));
     }
 }
 
@@ -149,6 +237,10 @@ void RemoteMonitoringWindow::RenderFocus() {
             v.remoteMonitoringWindowVisible) {
             interval_->setFocus();
             interval_->selectAll();
+        }
+        if (v.focus == ContactSetupView::Focus::FtpServerName && v.remoteMonitoringWindowVisible) {
+            server_->setFocus();
+            server_->selectAll();
         }
     }
 }

@@ -1,12 +1,19 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 #include "app/ContactWindowsCommands.h"
 #include "config/Preferences.h"
 #include "core/ViewModel.h"
 #include "ui/ViewDialog.h"
 
 class QCheckBox;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -36,6 +43,11 @@ public:
     QCheckBox* SeeMessagesBox() const { return seeMessages_; }
     QCheckBox* AutoStartBox() const { return autoStart_; }
     QPushButton* OkButton() const { return okButton_; }
+    QPushButton* LoginButton() const { return login_; }
+    QPushButton* LogoutButton() const { return logout_; }
+    QPushButton* StartStopButton() const { return startStop_; }
+    QPushButton* TestTransferButton() const { return testTransfer_; }
+    QPlainTextEdit* MessageLog() const { return log_; }
 
 private:
     bool ShownByView() const override { return view_.contactSetup.remoteMonitoringWindowVisible; }
@@ -43,6 +55,8 @@ private:
     void RenderFocus() override;
     void LoadBoxes();
     void Save();
+    // The FTP update engine's buttons and message log.
+    void RenderFtp();
 
     const Preferences& prefs_;
     RemoteMonitoringWindowCommands commands_;
@@ -59,6 +73,18 @@ private:
     QCheckBox* seeMessages_ = nullptr;
     QCheckBox* autoStart_ = nullptr;
     QPushButton* okButton_ = nullptr;
+    QPushButton* login_ = nullptr;
+    QPushButton* logout_ = nullptr;
+    QPushButton* startStop_ = nullptr;
+    QPushButton* testTransfer_ = nullptr;
+    std::vector<QPushButton*> ftpCommands_;  // CD, DIR, LS, MKDIR
+    QLabel* updateState_ = nullptr;
+    QGroupBox* messages_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    // How much of the view's message log the box shows.
+    std::size_t logLinesShown_ = 0;
+    std::uint64_t logClearsShown_ = 0;
+    int remoteDirectoryBlanks_ = 0;
     int focusRequestsHandled_ = 0;
 };
 

@@ -104,6 +104,10 @@ ScreenshotTour::ScreenshotTour(const ViewModel& view, Windows windows, Commands 
         }
     });
     Add(0, [this] { Forward(commands_.takeOutOfTray); });
+    Add(0, [this] {
+        Forward(commands_.publishStatusPage,
+                QDir(directory_).filePath(QStringLiteral("status-page-site")).toStdString());
+    });
     Add(0, [this] { Forward(commands_.showHistory, 1); });
     Add(2000, [this] {
         for (HistoryWindow* chart : windows_.main->findChildren<HistoryWindow*>()) {

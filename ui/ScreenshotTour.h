@@ -39,6 +39,8 @@ public:
         std::function<void(int)> showHistory;
         // Changes a preference through the setup window's rules ("TempMax", "70").
         std::function<void(const std::string&, const std::string&)> setPreference;
+        // Writes the status page into a directory (rendered by scripts/render-status-page).
+        std::function<void(const std::string&)> publishStatusPage;
     };
 
     ScreenshotTour(const ViewModel& view, Windows windows, Commands commands, QString directory,

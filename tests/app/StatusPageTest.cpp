@@ -161,7 +161,7 @@ TEST_F(StatusPageTest, BrowserShowsTheSensorTable) {
     QProcess render;
     render.setProcessChannelMode(QProcess::MergedChannels);
     render.start("bash",
-                 {VIGILTRON_TEST_DATA "/tests/support/render_status_page.sh", Www(), picture, dom});
+                 {VIGILTRON_TEST_DATA "/scripts/render-status-page", Www(), picture, dom});
     ASSERT_TRUE(render.waitForFinished(100000)) << "the rendering did not end within 100 s";
     ASSERT_EQ(render.exitCode(), 0) << render.readAll().toStdString();
 
