@@ -263,7 +263,7 @@ void ContactSetup::CloseRemoteMonitoringWindow() {
     s_.view.Changed();
 }
 
-bool ContactSetup::SaveRemoteMonitoring(const RemoteMonitoringSettings& settings) {
+bool ContactSetup::SaveRemoteMonitoring(const RemoteMonitoringSettings& settings, bool keepOpen) {
     // The update runs when the minutes counted reach the interval: an interval that is not a
     // positive whole number would never be reached, and no update would ever be sent.
     if (!IsValidInterval(settings.InternetInterval, kMaxInternetInterval)) {
@@ -304,7 +304,7 @@ bool ContactSetup::SaveRemoteMonitoring(const RemoteMonitoringSettings& settings
         s_.view.Changed();
         return false;
     }
-    s_.view.contactSetup.remoteMonitoringWindowVisible = false;
+    s_.view.contactSetup.remoteMonitoringWindowVisible = keepOpen;
     s_.view.Changed();
     return true;
 }

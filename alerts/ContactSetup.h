@@ -122,8 +122,9 @@ public:
     void CloseRemoteMonitoringWindow();
     // OK: refused while the interval is not a whole number of minutes from 1 to
     // kMaxInternetInterval;
-    // otherwise saves every value under "Program Setup\Internet Setup" and hides the window.
-    bool SaveRemoteMonitoring(const RemoteMonitoringSettings& settings);
+    // otherwise saves every value under "Program Setup\Internet Setup" and hides the window
+    // (unless `keepOpen`: the login takes what the window shows).
+    bool SaveRemoteMonitoring(const RemoteMonitoringSettings& settings, bool keepOpen = false);
 
 private:
     void SaveProgramSetup(const std::string& key, const std::string& value);

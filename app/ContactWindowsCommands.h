@@ -40,7 +40,8 @@ struct RemoteMonitoringWindowCommands {
     std::function<void()> close;
     std::function<void(const RemoteMonitoringSettings&)> save;  // "&OK"
     // The FTP update engine's buttons.
-    std::function<void()> login;               // "Login"
+    // "Login": with what the window shows, saved first (the window stays open).
+    std::function<void(const RemoteMonitoringSettings&)> login;
     std::function<void()> logout;              // "Logout"
     std::function<void()> startStopUpdate;     // "Start FTP Update" / "Stop FTP Update"
     std::function<void()> testTransfer;        // "Test Transfer (XSL file)"

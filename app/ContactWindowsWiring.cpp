@@ -39,7 +39,11 @@ ContactWindowsCommands ContactWindowsCommandsFor(Engine& engine) {
         rules.SaveRemoteMonitoring(settings);
     };
     FtpUpdateEngine& ftp = engine.ftp;
-    remote.login = [&ftp] { ftp.cmdLoginFTP_Click(); };
+    remote.login = [&rules, &ftp](const RemoteMonitoringSettings& settings) {
+        if (rules.SaveRemoteMonitoring(settings, true)) {
+            ftp.cmdLoginFTP_Click();
+        }
+    };
     remote.logout = [&ftp] { ftp.cmdLogoutFTP_Click(); };
     remote.startStopUpdate = [&ftp] { ftp.cmdStartUpdate_Click(); };
     remote.testTransfer = [&ftp] { ftp.cmdTestTransfer_Click(); };

@@ -105,7 +105,7 @@ RemoteMonitoringWindow::RemoteMonitoringWindow(ViewModel& view, const Preference
         QObject::connect(b, &QPushButton::clicked, engine, [command] { Forward(command); });
         return b;
     };
-    login_ = button("Lo&gin", "cmdLoginFTP", commands_.login);
+    login_ = button("Lo&gin", "cmdLoginFTP", [this] { Forward(commands_.login, Shown()); });
     logout_ = button("Log o&ff", "cmdLogoutFTP", commands_.logout);
     startStop_ = button("Start FTP Updat&e", "cmdStartUpdate", commands_.startStopUpdate);
     testTransfer_ = button("Test Transfer (&XSL file)", "cmdTestTransfer", commands_.testTransfer);
@@ -246,6 +246,10 @@ void RemoteMonitoringWindow::RenderFocus() {
 }
 
 void RemoteMonitoringWindow::Save() {
+    Forward(commands_.save, Shown());
+}
+
+RemoteMonitoringSettings RemoteMonitoringWindow::Shown() const {
     RemoteMonitoringSettings settings;
     settings.ServerName = server_->text().toStdString();
     settings.UserName = userName_->text().toStdString();
@@ -258,7 +262,7 @@ void RemoteMonitoringWindow::Save() {
     settings.txtXMLDirectory = xmlDirectory_->text().toStdString();
     settings.UseDirectory = useDirectory_->isChecked();
     settings.AutoStartIUE = autoStart_->isChecked();
-    Forward(commands_.save, settings);
+    return settings;
 }
 
 }  // namespace vigiltron

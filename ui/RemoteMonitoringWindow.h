@@ -55,6 +55,8 @@ private:
     void RenderFocus() override;
     void LoadBoxes();
     void Save();
+    // The settings as the window shows them.
+    RemoteMonitoringSettings Shown() const;
     // The FTP update engine's buttons and message log.
     void RenderFtp();
 

@@ -199,6 +199,18 @@ TEST_F(ContactWindowsTest, RemoteMonitoringWindowRefusesAnIntervalThatNeverComes
     EXPECT_EQ(Stored("pw", "Program Setup\\Internet Setup"), "hunter2");
     EXPECT_EQ(Stored("InternetInterval", "Program Setup\\Internet Setup"), "5");
     EXPECT_EQ(Stored("optStayConnected", "Program Setup\\Internet Setup"), "True");
+
+    // "Login" takes what the window shows, without closing it: the user need not press OK and
+    // open the window again first.
+    commands.openRemoteMonitoring();
+    Pump();
+    Retype(remote->ServerBox(), "ftp.example.net");
+    Retype(remote->UserNameBox(), "publisher");
+    QTest::mouseClick(remote->LoginButton(), Qt::LeftButton);
+    Pump();
+    EXPECT_TRUE(remote->isVisible());
+    EXPECT_EQ(Stored("ServerName", "Program Setup\\Internet Setup"), "ftp.example.net");
+    EXPECT_EQ(Stored("UserName", "Program Setup\\Internet Setup"), "publisher");
 }
 
 }  // namespace
