@@ -7,6 +7,7 @@
 
 #include "config/Preferences.h"
 #include "core/Clock.h"
+#include "core/DeviceKind.h"
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
@@ -19,25 +20,6 @@ namespace vigiltron {
 namespace {
 
 constexpr std::size_t kLogViewLimit = 2000;
-
-const char* AlertName(int kind) {
-    switch (kind) {
-        case 1:
-            return "Temperature Alert";
-        case 2:
-            return "Humidity Alert";
-        case 3:
-            return "Proximity Alert";
-        case 6:
-            return "Water Alert";
-        case 8:
-            return "Accerometer Alert";
-        case 9:
-            return "Distance Alert";
-        default:
-            return nullptr;
-    }
-}
 
 struct PageTexts {
     const char* alarmFailed;
@@ -312,7 +294,7 @@ bool AlertDispatcher::SendMail(const std::string& text, int kind, int n, int /*s
         if (p.IncludeReading) {
             body += " Current Reading: " + text + s_.view.Row(n).unit + "\r\n";
         }
-        if (const char* alertName = AlertName(kind)) {
+        if (const char* alertName = AlertNameOfKind(kind)) {
             const DeviceRecord* record = s_.model.Entry(n);
             body += std::string(" ") + alertName + "\r\n";
             body += " " + (record ? record->deviceName : std::string()) + "\r\n";

@@ -6,6 +6,7 @@
 
 #include "config/Preferences.h"
 #include "core/Dialogs.h"
+#include "core/FlagScope.h"
 #include "core/Journal.h"
 #include "core/LooseText.h"
 #include "core/SerialPort.h"
@@ -40,18 +41,6 @@ std::string Printable(std::string_view text) {
 bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
-
-// Clears a flag when the scope ends, however it ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 

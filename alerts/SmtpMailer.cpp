@@ -21,25 +21,6 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-const char* AlertName(int kind) {
-    switch (kind) {
-        case 1:
-            return "Temperature Alert";
-        case 2:
-            return "Humidity Alert";
-        case 3:
-            return "Proximity Alert";
-        case 6:
-            return "Water Alert";
-        case 8:
-            return "Accerometer Alert";
-        case 9:
-            return "Distance Alert";
-        default:
-            return nullptr;
-    }
-}
-
 int TimeoutSeconds(const std::string& stored, int fallback) {
     const std::string_view text = Trim(stored);
     int seconds = 0;
@@ -99,7 +80,7 @@ SmtpRequest SmtpMailer::Compose(const AlertMail& mail) {
 
         std::string body;
         if (p.IncludeName) {
-            if (const char* alertName = AlertName(mail.kind)) {
+            if (const char* alertName = AlertNameOfKind(mail.kind)) {
                 body += std::string(" ") + alertName + kCrLf;
                 body += " " + (record ? record->deviceName : std::string()) + kCrLf;
                 const bool temperature = mail.kind == KindCode(DeviceKind::Temperature);

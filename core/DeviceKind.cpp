@@ -167,4 +167,23 @@ std::string FullTabMessage(DeviceKind kind) {
     }
 }
 
+const char* AlertNameOfKind(int code) {
+    switch (code) {
+        case 1:
+            return "Temperature Alert";
+        case 2:
+            return "Humidity Alert";
+        case 3:
+            return "Proximity Alert";
+        case 6:
+            return "Water Alert";
+        case 8:
+            return "Accerometer Alert";
+        case 9:
+            return "Distance Alert";
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace vigiltron

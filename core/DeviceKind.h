@@ -77,4 +77,8 @@ std::string EmptyTabNotice(Tab tab);
 // a slot table.
 std::string FullTabMessage(DeviceKind kind);
 
+// The alert an alarm mail or page of this kind code names ("Temperature Alert", ...); null for
+// kinds whose alarms carry no such name.
+const char* AlertNameOfKind(int code);
+
 }  // namespace vigiltron

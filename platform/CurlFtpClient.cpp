@@ -4,15 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/CurlWorker.h"
+#include "platform/WireText.h"
 
 namespace vigiltron {
 
@@ -29,29 +28,6 @@ constexpr int kConnectionAborted = 12030;
 constexpr int kCertificateRefused = 12045;
 constexpr int kSecureChannelError = 12157;
 constexpr int kLocalFileMissing = 2;
-
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
-}
 
 // A command line must stay one line on the wire: a line break would smuggle in a second command.
 bool HasControlCharacter(std::string_view text) {
@@ -163,22 +139,8 @@ struct CurlFtpClient::Front {
 
 // ==== The worker's side ====
 
-struct CurlFtpClient::Shared {
-    Shared(Post p, std::weak_ptr<Front> f) : post(std::move(p)), front(std::move(f)) {}
-
-    // Hands `work` to the engine's thread, unless the client is closing: then nobody is left to
-    // receive it (and the loop behind `post` may be gone).
-    void Deliver(std::function<void()> work) {
-        const std::lock_guard lock(mutex);
-        if (stopping) {
-            return;
-        }
-        if (post) {
-            post(std::move(work));
-        } else {
-            finished.push_back(std::move(work));
-        }
-    }
+struct CurlFtpClient::Shared : CurlWorker<Job> {
+    Shared(Post p, std::weak_ptr<Front> f) : CurlWorker(std::move(p)), front(std::move(f)) {}
 
     void PostState(std::uint64_t gen, int state) {
         Deliver([f = front, gen, state] {
@@ -203,15 +165,8 @@ struct CurlFtpClient::Shared {
     // Closes the connection; tells of it when one was open and `gen` is still current.
     void CloseConnection(std::uint64_t gen, bool tell);
 
-    const Post post;
     const std::weak_ptr<Front> front;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Job> jobs;
-    std::deque<std::function<void()>> finished;
-    std::atomic<bool> stopping{false};
     std::atomic<std::uint64_t> generation{1};
-    bool workerDone = false;
 
     // Worker only: the connection kept between commands.
     CURL* handle = nullptr;
@@ -542,17 +497,8 @@ Result CurlFtpClient::Shared::Perform(const Job& job) {
 }
 
 void CurlFtpClient::Shared::Run() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [this] { return stopping || !jobs.empty(); });
-            if (stopping) {
-                break;
-            }
-            job = std::move(jobs.front());
-            jobs.pop_front();
-        }
+    while (std::optional<Job> next = NextJob()) {
+        const Job& job = *next;
         if (job.generation != generation) {
             continue;  // cancelled before it started
         }
@@ -573,9 +519,7 @@ void CurlFtpClient::Shared::Run() {
         }
     }
     CloseConnection(0, false);
-    const std::lock_guard lock(mutex);
-    workerDone = true;
-    changed.notify_all();
+    LeaveLoop();
 }
 
 namespace {
@@ -640,53 +584,14 @@ FtpEndpoint CurlFtpClient::ParseServer(const std::string& server) {
         return {};  // another protocol altogether
     }
     rest = rest.substr(0, rest.find('/'));
-    if (rest.find('@') != std::string_view::npos || HasControlCharacter(rest)) {
-        return {};  // credentials belong in their own boxes, not in the server's name
-    }
-    std::string_view host;
-    std::string_view port;
-    bool v6 = false;
-    if (rest.starts_with('[')) {
-        const std::size_t close = rest.find(']');
-        if (close == std::string_view::npos) {
-            return {};
-        }
-        host = rest.substr(1, close - 1);
-        v6 = true;
-        const std::string_view after = rest.substr(close + 1);
-        if (!after.empty()) {
-            if (!after.starts_with(':')) {
-                return {};
-            }
-            port = after.substr(1);
-        }
-    } else if (std::count(rest.begin(), rest.end(), ':') > 1) {
-        host = rest;  // a bare IPv6 address, on the default port
-        v6 = true;
-    } else {
-        const std::size_t colon = rest.find(':');
-        host = rest.substr(0, colon);
-        if (colon != std::string_view::npos) {
-            port = rest.substr(colon + 1);
-        }
-    }
-    if (host.empty() || host.find(' ') != std::string_view::npos) {
+    if (HasControlCharacter(rest)) {
         return {};
     }
-    if (!port.empty()) {
-        int number = 0;
-        for (char c : port) {
-            if (!std::isdigit(static_cast<unsigned char>(c)) || number > 65535) {
-                return {};
-            }
-            number = number * 10 + (c - '0');
-        }
-        if (number < 1 || number > 65535) {
-            return {};
-        }
+    const std::optional<HostPort> address = SplitHostPort(rest);
+    if (!address || address->host.find(' ') != std::string::npos) {
+        return {};
     }
-    endpoint.url = scheme + "://" + (v6 ? "[" + std::string(host) + "]" : std::string(host)) +
-                   (port.empty() ? "" : ":" + std::string(port));
+    endpoint.url = scheme + "://" + address->Authority();
     return endpoint;
 }
 
@@ -698,26 +603,8 @@ CurlFtpClient::CurlFtpClient(Post post)
 
 CurlFtpClient::~CurlFtpClient() {
     front_->handler = nullptr;
-    std::unique_lock lock(shared_->mutex);
-    shared_->stopping = true;
-    shared_->jobs.clear();
-    shared_->changed.notify_all();
-    if (!worker_.joinable()) {
-        lock.unlock();
-        curl_global_cleanup();
-        return;
-    }
-    // A command in flight notices within about a second; one stuck beyond that (a name lookup
-    // that does not return) is left to finish on its own, delivering nothing.
-    const bool done =
-        shared_->changed.wait_for(lock, kShutdownWait, [this] { return shared_->workerDone; });
-    lock.unlock();
-    if (done) {
-        worker_.join();
-        curl_global_cleanup();
-    } else {
-        worker_.detach();
-    }
+    // A command in flight notices within about a second.
+    shared_->Stop(worker_, kShutdownWait);
 }
 
 void CurlFtpClient::SetStateHandler(StateChanged handler) {
@@ -774,14 +661,7 @@ void CurlFtpClient::Cancel() {
 }
 
 void CurlFtpClient::DeliverFinished() {
-    std::deque<std::function<void()>> ready;
-    {
-        const std::lock_guard lock(shared_->mutex);
-        ready.swap(shared_->finished);
-    }
-    for (auto& work : ready) {
-        work();
-    }
+    shared_->DeliverFinished();
 }
 
 }  // namespace vigiltron

@@ -5,15 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/CurlWorker.h"
 #include "platform/MailText.h"
+#include "platform/WireText.h"
 
 namespace vigiltron {
 
@@ -24,29 +23,6 @@ struct Job {
     SmtpClient::Progress progress;
     SmtpClient::Done done;
 };
-
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
-}
 
 bool IsLoopback(const std::string& host) {
     const std::string h = Lower(host);
@@ -154,33 +130,11 @@ int TraceDialogue(CURL*, curl_infotype type, char* data, size_t size, void* user
 
 }  // namespace
 
-struct CurlSmtpClient::Shared {
-    explicit Shared(Post p) : post(std::move(p)) {}
-
-    // Hands `work` to the engine's thread, unless the client is closing: then nobody is left to
-    // receive it (and the loop behind `post` may be gone).
-    void Deliver(std::function<void()> work) {
-        const std::lock_guard lock(mutex);
-        if (stopping) {
-            return;
-        }
-        if (post) {
-            post(std::move(work));
-        } else {
-            finished.push_back(std::move(work));
-        }
-    }
+struct CurlSmtpClient::Shared : CurlWorker<Job> {
+    using CurlWorker::CurlWorker;
 
     SmtpOutcome Transfer(const Job& job);
     void Run();
-
-    const Post post;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Job> jobs;
-    std::deque<std::function<void()>> finished;
-    std::atomic<bool> stopping{false};
-    bool workerDone = false;
 };
 
 SmtpEndpoint CurlSmtpClient::ParseServer(const std::string& server) {
@@ -196,57 +150,13 @@ SmtpEndpoint CurlSmtpClient::ParseServer(const std::string& server) {
     } else if (rest.find("://") != std::string_view::npos) {
         return endpoint;  // another protocol altogether
     }
-    rest = rest.substr(0, rest.find('/'));
-    if (rest.find('@') != std::string_view::npos) {
-        return endpoint;  // credentials belong in their own boxes, not in the server's name
-    }
-
-    std::string_view host;
-    std::string_view port;
-    bool v6 = false;
-    if (rest.starts_with('[')) {
-        const std::size_t close = rest.find(']');
-        if (close == std::string_view::npos) {
-            return endpoint;
-        }
-        host = rest.substr(1, close - 1);
-        v6 = true;
-        const std::string_view after = rest.substr(close + 1);
-        if (!after.empty()) {
-            if (!after.starts_with(':')) {
-                return endpoint;
-            }
-            port = after.substr(1);
-        }
-    } else if (std::count(rest.begin(), rest.end(), ':') > 1) {
-        host = rest;  // a bare IPv6 address, on the default port
-        v6 = true;
-    } else {
-        const std::size_t colon = rest.find(':');
-        host = rest.substr(0, colon);
-        if (colon != std::string_view::npos) {
-            port = rest.substr(colon + 1);
-        }
-    }
-    if (host.empty()) {
+    const std::optional<HostPort> address = SplitHostPort(rest.substr(0, rest.find('/')));
+    if (!address) {
         return endpoint;
     }
-    if (!port.empty()) {
-        int number = 0;
-        for (char c : port) {
-            if (!std::isdigit(static_cast<unsigned char>(c)) || number > 65535) {
-                return endpoint;
-            }
-            number = number * 10 + (c - '0');
-        }
-        if (number < 1 || number > 65535) {
-            return endpoint;
-        }
-    }
-    endpoint.host = std::string(host);
+    endpoint.host = address->host;
     endpoint.loopback = IsLoopback(endpoint.host);
-    endpoint.url = scheme + "://" + (v6 ? "[" + endpoint.host + "]" : endpoint.host) +
-                   (port.empty() ? "" : ":" + std::string(port));
+    endpoint.url = scheme + "://" + address->Authority();
     return endpoint;
 }
 
@@ -343,17 +253,8 @@ SmtpOutcome CurlSmtpClient::Shared::Transfer(const Job& job) {
 }
 
 void CurlSmtpClient::Shared::Run() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [this] { return stopping || !jobs.empty(); });
-            if (stopping) {
-                break;
-            }
-            job = std::move(jobs.front());
-            jobs.pop_front();
-        }
+    while (std::optional<Job> next = NextJob()) {
+        Job& job = *next;
         SmtpOutcome outcome;
         try {
             outcome = Transfer(job);
@@ -368,9 +269,7 @@ void CurlSmtpClient::Shared::Run() {
             }
         });
     }
-    const std::lock_guard lock(mutex);
-    workerDone = true;
-    changed.notify_all();
+    LeaveLoop();
 }
 
 CurlSmtpClient::CurlSmtpClient(Post post) : shared_(std::make_shared<Shared>(std::move(post))) {
@@ -378,26 +277,8 @@ CurlSmtpClient::CurlSmtpClient(Post post) : shared_(std::make_shared<Shared>(std
 }
 
 CurlSmtpClient::~CurlSmtpClient() {
-    std::unique_lock lock(shared_->mutex);
-    shared_->stopping = true;
-    shared_->jobs.clear();
-    shared_->changed.notify_all();
-    if (!worker_.joinable()) {
-        lock.unlock();
-        curl_global_cleanup();
-        return;
-    }
-    // A mail in flight notices within about a second; one stuck beyond that (a name lookup that
-    // does not return) is left to finish on its own, delivering nothing.
-    const bool done =
-        shared_->changed.wait_for(lock, kShutdownWait, [this] { return shared_->workerDone; });
-    lock.unlock();
-    if (done) {
-        worker_.join();
-        curl_global_cleanup();
-    } else {
-        worker_.detach();
-    }
+    // A mail in flight notices within about a second.
+    shared_->Stop(worker_, kShutdownWait);
 }
 
 void CurlSmtpClient::Send(SmtpRequest request, Progress progress, Done done) {
@@ -410,14 +291,7 @@ void CurlSmtpClient::Send(SmtpRequest request, Progress progress, Done done) {
 }
 
 void CurlSmtpClient::DeliverFinished() {
-    std::deque<std::function<void()>> ready;
-    {
-        const std::lock_guard lock(shared_->mutex);
-        ready.swap(shared_->finished);
-    }
-    for (auto& work : ready) {
-        work();
-    }
+    shared_->DeliverFinished();
 }
 
 }  // namespace vigiltron

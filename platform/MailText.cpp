@@ -5,20 +5,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/WireText.h"
+
 namespace vigiltron {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Header values are the user's texts: a line break in one would start a header of its own.
 std::string OneLine(std::string_view text) {

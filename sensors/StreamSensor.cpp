@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/FlagScope.h"
 #include "core/LooseText.h"
 #include "core/ReadingValue.h"
 #include "core/SettingsTree.h"
@@ -16,18 +17,6 @@ namespace vigiltron {
 namespace {
 
 constexpr const char* kNotOpened = "Sensor has not been opened";
-
-// Clears a flag when the scope ends, however it ends.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 

@@ -8,8 +8,6 @@ namespace vigiltron {
 
 namespace {
 
-constexpr std::size_t kMaxCommandLength = 256;
-
 struct AnswerName {
     ModemAnswer answer;
     std::string_view name;
@@ -88,15 +86,8 @@ void SimulatedModem::OnBytes(std::string_view bytes) {
         received_.erase(0, received_.size() - kReceivedHistory);
     }
     for (const char c : bytes) {
-        if (c == '\r') {
-            if (!pending_.empty()) {
-                Handle(std::exchange(pending_, std::string()));
-            }
-        } else if (c != '\n') {
-            pending_.push_back(c);
-            if (pending_.size() > kMaxCommandLength) {
-                pending_.erase(0, pending_.size() - kMaxCommandLength);
-            }
+        if (std::optional<std::string> command = pending_.Take(c)) {
+            Handle(*command);
         }
     }
 }
@@ -104,7 +95,7 @@ void SimulatedModem::OnBytes(std::string_view bytes) {
 void SimulatedModem::OnDisconnected() {
     // Closing the port drops DTR, and a modem drops its call with it.
     offHook_ = false;
-    pending_.clear();
+    pending_.Clear();
 }
 
 void SimulatedModem::Reply(ModemAnswer answer, Milliseconds delay) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/CommandLineBuffer.h"
 #include "sim/SimulatedDevice.h"
 
 namespace vigiltron {
@@ -67,7 +68,7 @@ private:
     Milliseconds dialDelay_ = kDefaultDialDelay;
     bool echo_ = false;
     bool offHook_ = false;
-    std::string pending_;
+    CommandLineBuffer pending_{256};
     std::string received_;
     std::deque<std::string> commands_;
 };

@@ -20,8 +20,6 @@ constexpr std::array<std::pair<SensorKind, std::string_view>, 7> kKindNames{{
     {SensorKind::Distance, "distance"},
 }};
 
-// Commands longer than this are line noise; the sensor keeps only the tail.
-constexpr std::size_t kMaxCommandLength = 32;
 constexpr double kMaxTilt = 9.999;
 
 std::string Format(const char* format, double a) {
@@ -147,16 +145,8 @@ std::vector<std::string> SimulatedSensor::CommandTexts() const {
 
 void SimulatedSensor::OnBytes(std::string_view bytes) {
     for (const char c : bytes) {
-        if (c == '\r') {
-            // A CR with nothing before it (or a CR LF pair's leftovers) is not a command.
-            if (!pending_.empty()) {
-                Handle(std::exchange(pending_, std::string()));
-            }
-        } else if (c != '\n') {
-            pending_.push_back(c);
-            if (pending_.size() > kMaxCommandLength) {
-                pending_.erase(0, pending_.size() - kMaxCommandLength);
-            }
+        if (std::optional<std::string> command = pending_.Take(c)) {
+            Handle(*command);
         }
     }
 }
@@ -170,7 +160,7 @@ void SimulatedSensor::OnConnected() {
 void SimulatedSensor::OnDisconnected() {
     // Lines streamed to a closed port would be lost anyway; pausing keeps an idle simulation idle.
     StopStreamTimer();
-    pending_.clear();
+    pending_.Clear();
 }
 
 void SimulatedSensor::Handle(const std::string& command) {

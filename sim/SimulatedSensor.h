@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/CommandLineBuffer.h"
 #include "sim/SimulatedDevice.h"
 
 namespace vigiltron {
@@ -147,7 +148,8 @@ private:
     SensorMode mode_ = SensorMode::Standard;
     int sensitivity_ = 5;
     int calibrations_ = 0;
-    std::string pending_;
+    // Commands longer than this are line noise; the sensor keeps only the tail.
+    CommandLineBuffer pending_{32};
     std::deque<ReceivedCommand> commands_;
     TimerId streamTimer_ = 0;
     TimerId bumpTimer_ = 0;

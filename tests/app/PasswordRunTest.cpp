@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -28,20 +27,7 @@ RunResult RunWithoutKeyring(const QTemporaryDir& dir, const QStringList& args) {
     environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.filePath("no-bus"));
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(VIGILTRON_BINARY, args);
-    RunResult run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = "timed out";
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
+    return vigiltron::testing_support::RunProgram(args, 60000, environment);
 }
 
 int Count(const std::string& text, const std::string& what) {

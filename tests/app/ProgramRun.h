@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <string>
 
 namespace vigiltron::testing_support {
@@ -18,9 +20,14 @@ struct RunResult {
     std::string err;
 };
 
-// Runs the program built with the tests and waits for it to end, at most `timeoutMs`.
-inline RunResult RunProgram(const QStringList& args, int timeoutMs = 60000) {
+// Runs the program built with the tests and waits for it to end, at most `timeoutMs`; in
+// `environment` when one is given, else in the test's own.
+inline RunResult RunProgram(const QStringList& args, int timeoutMs = 60000,
+                            const std::optional<QProcessEnvironment>& environment = {}) {
     QProcess process;
+    if (environment) {
+        process.setProcessEnvironment(*environment);
+    }
     process.start(VIGILTRON_BINARY, args);
     RunResult run;
     if (!process.waitForFinished(timeoutMs)) {

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 
-#include <map>
 #include <string>
+
+#include "support/PythonTestServer.h"
 
 namespace vigiltron::testing_support {
 
@@ -17,59 +14,29 @@ namespace vigiltron::testing_support {
 // never answers; stopped whatever the test does.
 class FtpTestServer {
 public:
-    // How long starting or stopping the server may take.
-    static constexpr int kBoundMs = 20000;
+    FtpTestServer() : server_(VIGILTRON_FTP_TEST_SERVER) {}
 
-    FtpTestServer() {
-        // Debian's own interpreter: that is where python3-pyftpdlib is installed.
-        const QString python =
-            QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-        process_.start(python, {VIGILTRON_FTP_TEST_SERVER, dir_.path()});
-        QDeadlineTimer deadline(kBoundMs);
-        while (!process_.canReadLine() && !deadline.hasExpired() &&
-               process_.waitForReadyRead(int(deadline.remainingTime()))) {
-        }
-        const QString line = QString::fromUtf8(process_.readLine()).trimmed();
-        ready_ = line.startsWith("READY ");
-        for (const QString& field : line.split(' ')) {
-            const auto parts = field.split('=');
-            if (parts.size() == 2) {
-                fields_[parts[0].toStdString()] = parts[1].toStdString();
-            }
-        }
-    }
-    ~FtpTestServer() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(kBoundMs);
-        }
-    }
-
-    bool Ready() const { return ready_; }
-    std::string Errors() { return process_.readAllStandardError().toStdString(); }
+    bool Ready() const { return server_.Ready(); }
+    std::string Errors() { return server_.Errors(); }
     // "127.0.0.1:PORT" of the FTP server, and of the port that never answers.
-    std::string Address() const { return "127.0.0.1:" + fields_.at("ftp"); }
-    std::string SilentAddress() const { return "127.0.0.1:" + fields_.at("silent"); }
+    std::string Address() const { return "127.0.0.1:" + server_.Field("ftp"); }
+    std::string SilentAddress() const { return "127.0.0.1:" + server_.Field("silent"); }
     // A file below the account's home, as the server stored it; empty when there is none.
     std::string Stored(const std::string& path) const {
-        QFile file(QString::fromStdString(fields_.at("home") + "/" + path));
+        QFile file(QString::fromStdString(server_.Field("home") + "/" + path));
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
     }
     bool Exists(const std::string& path) const {
-        return QFileInfo::exists(QString::fromStdString(fields_.at("home") + "/" + path));
+        return QFileInfo::exists(QString::fromStdString(server_.Field("home") + "/" + path));
     }
     // The next command the server receives closes the control connection instead.
     void DropNextCommand() {
-        QFile flag(dir_.filePath("drop"));
+        QFile flag(server_.Dir().filePath("drop"));
         flag.open(QIODevice::WriteOnly);
     }
 
 private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    bool ready_ = false;
-    std::map<std::string, std::string> fields_;
+    PythonTestServer server_;
 };
 
 }  // namespace vigiltron::testing_support

@@ -15,6 +15,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "PtyBridge.h"
@@ -145,17 +146,18 @@ std::optional<Failure> RefuseLineOnly(SensorKind kind) {
     return std::nullopt;
 }
 
-// Parses settings written on the command line with the scenario file's own rules.
-std::optional<Failure> ParseSettings(SensorKind kind, const std::vector<std::string>& words,
-                                     std::size_t first, std::vector<SensorSetting>& out) {
+// Parses the settings written on the command line from `first` on, as the rest of the scenario
+// line `head`, with the scenario file's own rules.
+template <class Setting>
+std::optional<Failure> ParseSettings(std::string head, const std::vector<std::string>& words,
+                                     std::size_t first, std::vector<Setting>& out) {
     if (first >= words.size()) {
         return std::nullopt;
     }
-    std::string text = "sensor COM1 " + std::string(SensorKindName(kind));
     for (std::size_t i = first; i < words.size(); ++i) {
-        text += " " + words[i];
+        head += " " + words[i];
     }
-    const ScenarioParseResult parsed = ParseScenario(text, "command line");
+    const ScenarioParseResult parsed = ParseScenario(head, "command line");
     if (!parsed.Ok()) {
         const std::string prefix = "command line:1: ";
         std::string error = parsed.error;
@@ -164,33 +166,19 @@ std::optional<Failure> ParseSettings(SensorKind kind, const std::vector<std::str
         }
         return Failure{kExitUsage, error};
     }
-    const auto& settings = parsed.scenario->sensors.front().settings;
-    out.insert(out.end(), settings.begin(), settings.end());
+    const std::vector<Setting>* settings = nullptr;
+    if constexpr (std::is_same_v<Setting, ModemSetting>) {
+        settings = &parsed.scenario->modems.front().settings;
+    } else {
+        settings = &parsed.scenario->sensors.front().settings;
+    }
+    out.insert(out.end(), settings->begin(), settings->end());
     return std::nullopt;
 }
 
-// Parses modem settings written on the command line with the scenario file's own rules.
-std::optional<Failure> ParseModemSettings(const std::vector<std::string>& words, std::size_t first,
-                                          std::vector<ModemSetting>& out) {
-    if (first >= words.size()) {
-        return std::nullopt;
-    }
-    std::string text = "modem COM1";
-    for (std::size_t i = first; i < words.size(); ++i) {
-        text += " " + words[i];
-    }
-    const ScenarioParseResult parsed = ParseScenario(text, "command line");
-    if (!parsed.Ok()) {
-        const std::string prefix = "command line:1: ";
-        std::string error = parsed.error;
-        if (error.starts_with(prefix)) {
-            error.erase(0, prefix.size());
-        }
-        return Failure{kExitUsage, error};
-    }
-    const auto& settings = parsed.scenario->modems.front().settings;
-    out.insert(out.end(), settings.begin(), settings.end());
-    return std::nullopt;
+// The head of a scenario line for a sensor of `kind`.
+std::string SensorHead(SensorKind kind) {
+    return "sensor COM1 " + std::string(SensorKindName(kind));
 }
 
 std::optional<Failure> FromCommandLine(const Options& options, Served& served) {
@@ -204,7 +192,7 @@ std::optional<Failure> FromCommandLine(const Options& options, Served& served) {
     }
     if (options.words[0] == "modem") {
         ScenarioModem modem{1, {}, 0};
-        if (auto error = ParseModemSettings(options.words, 1, modem.settings)) {
+        if (auto error = ParseSettings("modem COM1", options.words, 1, modem.settings)) {
             return error;
         }
         served.scenario.modems.push_back(std::move(modem));
@@ -223,7 +211,7 @@ std::optional<Failure> FromCommandLine(const Options& options, Served& served) {
         return refused;
     }
     ScenarioSensor sensor{1, *kind, {}, 0};
-    if (auto error = ParseSettings(*kind, options.words, 1, sensor.settings)) {
+    if (auto error = ParseSettings(SensorHead(*kind), options.words, 1, sensor.settings)) {
         return error;
     }
     served.scenario.sensors.push_back(std::move(sensor));
@@ -284,7 +272,7 @@ std::optional<Failure> FromScenario(const Options& options, Served& served) {
     }
     if (chosenModem != nullptr) {
         ScenarioModem modem = *chosenModem;
-        if (auto error = ParseModemSettings(options.words, 0, modem.settings)) {
+        if (auto error = ParseSettings("modem COM1", options.words, 0, modem.settings)) {
             return error;
         }
         served.scenario.modems.push_back(modem);
@@ -299,7 +287,7 @@ std::optional<Failure> FromScenario(const Options& options, Served& served) {
                        "COM" + std::to_string(chosen->comNumber) + ": " + refused->message};
     }
     ScenarioSensor sensor = *chosen;
-    if (auto error = ParseSettings(sensor.kind, options.words, 0, sensor.settings)) {
+    if (auto error = ParseSettings(SensorHead(sensor.kind), options.words, 0, sensor.settings)) {
         return error;
     }
     served.scenario.sensors.push_back(sensor);

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace vigiltron {
+
+// Sets a flag for as long as the scope lasts and clears it when the scope ends, however it ends.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace vigiltron
