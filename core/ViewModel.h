@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CameraViewData.h"
 #include "core/DeviceKind.h"
 #include "core/ContactSetupView.h"
 #include "core/DeviceSetupView.h"
@@ -174,6 +175,8 @@ public:
     SetupPreferencesView setupPreferences;
     // The e-mail, paging and remote-monitoring setup windows.
     ContactSetupView contactSetup;
+    // The camera views of the Summary and Video tabs.
+    CameraViewData cameras;
     // "Manager running in Systray": the program lives as an icon in the notification area and
     // the main window is hidden. False where the desktop has no notification area.
     bool inTray = false;

@@ -506,6 +506,9 @@ private:
         if (words[0] == "modem") {
             return ModemStatement(words, line);
         }
+        if (words[0] == "camera") {
+            return CameraStatement(words, line);
+        }
         if (words[0] == "at") {
             return AtStatement(words, line);
         }
@@ -516,7 +519,7 @@ private:
             return RampStatement(words, line);
         }
         return ParseError{"unknown statement " + Quote(words[0]) +
-                          " (expected sensor, modem, at, every or ramp)"};
+                          " (expected sensor, modem, camera, at, every or ramp)"};
     }
 
     std::variant<int, ParseError> Com(const Words& words, std::size_t index) {
@@ -632,6 +635,77 @@ private:
         lines_[number] = line;
         scenario_.modems.push_back(std::move(modem));
         return std::nullopt;
+    }
+
+    // camera N synthetic [fps=N] [size=WxH]
+    std::optional<ParseError> CameraStatement(const Words& words, int line) {
+        if (words.size() < 2) {
+            return ParseError{"missing camera number"};
+        }
+        int number = 0;
+        const std::string_view digits = words[1];
+        const auto [end, ec] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (ec != std::errc() || end != digits.data() + digits.size() || number < 1 || number > 4) {
+            return ParseError{"bad camera number " + Quote(words[1]) + " (expected 1 to 4)"};
+        }
+        if (const auto it = cameraLines_.find(number); it != cameraLines_.end()) {
+            return ParseError{"camera " + std::to_string(number) + " is already declared (line " +
+                              std::to_string(it->second) + ")"};
+        }
+        if (words.size() < 3) {
+            return ParseError{"missing camera kind (expected synthetic)"};
+        }
+        if (words[2] != "synthetic") {
+            return ParseError{"unknown camera kind " + Quote(words[2]) + " (expected synthetic)"};
+        }
+        ScenarioCamera camera{number, {}, line};
+        for (std::size_t i = 3; i < words.size(); ++i) {
+            if (auto error = CameraSetting(words[i], camera.options)) {
+                return error;
+            }
+        }
+        cameraLines_[number] = line;
+        scenario_.cameras.push_back(camera);
+        return std::nullopt;
+    }
+
+    static std::optional<ParseError> CameraSetting(std::string_view word,
+                                                   SyntheticCameraOptions& options) {
+        const std::size_t eq = word.find('=');
+        const std::string_view key = word.substr(0, eq);
+        const std::string_view value = eq == std::string_view::npos ? "" : word.substr(eq + 1);
+        const auto whole = [](std::string_view text, int low, int high) -> std::optional<int> {
+            int number = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+                number < low || number > high) {
+                return std::nullopt;
+            }
+            return number;
+        };
+        if (key == "fps" && eq != std::string_view::npos) {
+            const auto fps = whole(value, 1, 30);
+            if (!fps) {
+                return ParseError{"bad value for fps: " + Quote(value) + " (expected 1 to 30)"};
+            }
+            options.fps = *fps;
+            return std::nullopt;
+        }
+        if (key == "size" && eq != std::string_view::npos) {
+            const std::size_t x = value.find('x');
+            const auto width = whole(value.substr(0, x), 16, 1920);
+            const auto height =
+                x == std::string_view::npos ? std::nullopt : whole(value.substr(x + 1), 16, 1080);
+            if (!width || !height) {
+                return ParseError{"bad value for size: " + Quote(value) +
+                                  " (expected WIDTHxHEIGHT, 16x16 to 1920x1080)"};
+            }
+            options.width = *width;
+            options.height = *height;
+            return std::nullopt;
+        }
+        return ParseError{"unknown camera setting " + Quote(word) + " (expected fps= or size=)"};
     }
 
     // at TIME COMn settings...
@@ -803,6 +877,7 @@ private:
     std::map<int, SensorKind> kinds_;
     std::map<int, int> lines_;
     std::set<int> modems_;
+    std::map<int, int> cameraLines_;
 };
 
 }  // namespace

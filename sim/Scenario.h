@@ -9,6 +9,7 @@
 #include "core/SerialPort.h"
 #include "sim/SimulatedModem.h"
 #include "sim/SimulatedSensor.h"
+#include "sim/SyntheticCamera.h"
 
 namespace vigiltron {
 
@@ -76,6 +77,13 @@ struct ScenarioModem {
     int line = 0;
 };
 
+// A synthetic camera attached as camera `number` (1..4).
+struct ScenarioCamera {
+    int number = 0;
+    SyntheticCameraOptions options;
+    int line = 0;
+};
+
 // Settings applied to the sensor on `comNumber` at `at` (from the start), and then every
 // `every` (when non-zero) until `until` (when given), inclusive.
 struct ScenarioStep {
@@ -90,6 +98,7 @@ struct ScenarioStep {
 struct Scenario {
     std::vector<ScenarioSensor> sensors;
     std::vector<ScenarioModem> modems;
+    std::vector<ScenarioCamera> cameras;
     std::vector<ScenarioStep> steps;  // in file order; ramps are expanded into steps
 };
 

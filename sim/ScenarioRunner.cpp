@@ -3,7 +3,7 @@
 namespace vigiltron {
 
 ScenarioRunner::ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory)
-    : loop_(loop), factory_(factory) {}
+    : loop_(loop), factory_(factory), cameras_(loop) {}
 
 ScenarioRunner::~ScenarioRunner() {
     for (const TimerId id : timers_) {
@@ -30,6 +30,9 @@ void ScenarioRunner::Start(const Scenario& scenario) {
         sensors_.erase(declared.comNumber);
         modems_[declared.comNumber] = modem;
         factory_.Attach(declared.comNumber, modem);
+    }
+    for (const ScenarioCamera& declared : scenario.cameras) {
+        cameras_.Add(declared.number, declared.options);
     }
     for (const ScenarioStep& step : scenario.steps) {
         Schedule(step, start_ + step.at);

@@ -117,9 +117,10 @@ TEST(ScenarioParseTest, ReportsEachKindOfMistakeWithFileAndLine) {
               "test.scenario:1: bad value for x: '12' (tilt is -9.999 to 9.999)");
     EXPECT_EQ(ErrorOf(header + "at 1h COM3 loud\n"), "test.scenario:2: unknown setting 'loud'");
     EXPECT_EQ(ErrorOf(header + "at 1h COM3\n"), "test.scenario:2: nothing to change on COM3");
-    EXPECT_EQ(ErrorOf(header + "wait 1h\n"),
-              "test.scenario:2: unknown statement 'wait' (expected sensor, modem, at, every or "
-              "ramp)");
+    EXPECT_EQ(
+        ErrorOf(header + "wait 1h\n"),
+        "test.scenario:2: unknown statement 'wait' (expected sensor, modem, camera, at, every "
+        "or ramp)");
     EXPECT_EQ(ErrorOf(header + "every 0 COM3 silent\n"),
               "test.scenario:2: the interval of every must be above 0");
     EXPECT_EQ(ErrorOf(header + "ramp COM3 value 70 to 90 over 1h\n"),

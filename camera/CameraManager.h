@@ -1,0 +1,130 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/EventLoop.h"
+#include "core/Timer.h"
+
+namespace vigiltron {
+
+class CameraBackend;
+class CameraDevice;
+class Clock;
+class DeviceModel;
+class Dialogs;
+class Journal;
+class SettingsTree;
+class ViewModel;
+struct Preferences;
+
+// The cameras of the setup: connecting a camera number to its capture driver, the live views of
+// the Video and Summary tabs, which camera the Summary tab shows, stills on demand, and the still
+// and clip a linked proximity sensor asks for. Every device call returns at once; a clip runs on
+// a timer of the event loop, so nothing here ever blocks the loop.
+class CameraManager {
+public:
+    struct Services {
+        EventLoop& loop;
+        Clock& clock;
+        Dialogs& dialogs;
+        Journal& journal;
+        DeviceModel& model;
+        ViewModel& view;
+        Preferences& prefs;
+        SettingsTree& settings;
+        CameraBackend& backend;
+        std::string applicationFolder;
+    };
+
+    // The options of one camera that are set in the setup window and not stored.
+    struct CameraOptions {
+        bool captureToAvi = false;    // "Capture to AVI" on a proximity event
+        bool autoDisconnect = false;  // "Auto Disconnect": the clip timer keeps its own interval
+        Milliseconds clipTimerInterval{4000};  // used only with autoDisconnect
+    };
+
+    static constexpr int kNotAttached = 99;  // driver index of a camera without a driver
+    static constexpr int kNoSummaryCamera = 99;
+    static constexpr Milliseconds kClipLength{4000};
+    static constexpr int kClipWidth = 160;
+    static constexpr int kClipHeight = 120;
+    static constexpr int kPreviewWidth = 640;
+    static constexpr int kPreviewHeight = 480;
+
+    explicit CameraManager(Services services);
+    ~CameraManager();
+    CameraManager(const CameraManager&) = delete;
+    CameraManager& operator=(const CameraManager&) = delete;
+
+    // The capture devices for the add window, or the one line "No video capture devices found".
+    std::vector<std::string> DriverList() const;
+
+    // Opens camera `camera` (1..4) on the driver its camera-table entry names and shows it on
+    // its own view, or on the Summary view when it is marked for the Summary tab. False (after
+    // the connection error) when it has no driver or the driver cannot be opened.
+    bool ConnectCam(int camera, int setupIndex);
+    // Releases the camera's view and device; the entry shows "OFF" and "Connect" again.
+    void DisconnectCam(int camera, int setupIndex);
+    // The camera's "Send to Summary" check box changed. Answers the state the check box keeps:
+    // false when another camera already holds the Summary tab.
+    bool SendToSummary(int camera, bool checked);
+    // "Save Picture": a still from the Summary view, then the "File Saved." message.
+    void SnapPicture();
+    // A linked proximity sensor fired for the camera at `setupIndex`: a clip and/or a still.
+    void CaptureOnProximity(int setupIndex);
+    // Releases every camera (program exit).
+    void ReleaseAll();
+
+    void SetOptions(int camera, const CameraOptions& options);
+
+    // ---- State, for the windows and for checks ----
+    bool IsAttached(int camera) const;
+    // The open device of a camera; null while not attached.
+    CameraDevice* Device(int camera) const;
+    // The camera the Summary tab shows, or 99.
+    int SummaryCamera() const { return summaryCamera_; }
+    // "99" while a camera is claimed for the Summary tab, "98" while the claim is free.
+    std::string SummaryMarker() const { return summaryClaim_ != 0 ? "99" : "98"; }
+    bool ClipTimerRunning(int camera) const;
+
+private:
+    struct Camera {
+        std::unique_ptr<CameraDevice> device;
+        int setupIndex = 0;
+        CameraOptions options;
+        std::unique_ptr<Timer> clipTimer;
+        // Raised whenever the device is replaced, so a late callback of an old one is ignored.
+        unsigned generation = 0;
+    };
+
+    static bool ValidCamera(int camera) { return camera >= 1 && camera <= 4; }
+    // The camera number that entry `setupIndex` holds as its sub-index, or 0.
+    int CameraNumberOf(int setupIndex) const;
+    int SetupIndexOfCamera(int camera) const;
+    void ShowConnectError(int setupIndex);
+    void ShowSensorError(int setupIndex);
+    void ShowNotAttached(int camera, int setupIndex);
+    // Drops the device; a clip still being recorded is finished first so its file stays whole.
+    void Release(int camera);
+    void DeviceLost(int camera, unsigned generation, const std::string& error);
+    void ClipTimerFired(int camera);
+    bool SaveStill(int camera, std::string& error);
+    // The next free capture file name with extension `extension` (".bmp" or ".avi").
+    std::string NextCaptureName(const std::string& extension);
+    void StoreCameraCount();
+
+    Services s_;
+    std::array<Camera, 5> cameras_{};  // 1..4; 0 unused
+    int summaryCamera_ = kNoSummaryCamera;
+    int summaryClaim_ = 0;  // camera number marked for the Summary tab; 0 when none
+    // Names handed out in this run: a clip is still being written when the next name is chosen.
+    std::set<std::string> issuedNames_;
+    // Devices whose last clip is still being finished before they are dropped.
+    std::vector<std::unique_ptr<CameraDevice>> closing_;
+};
+
+}  // namespace vigiltron
