@@ -151,10 +151,16 @@ void ProximityActions::LinkedCameraEvent(int slot, DeviceKind kind) {
     if (!SlotTable::IsValidSlot(slot)) {
         return;
     }
-    const int camera = s_.model.ProxCameraLink(slot);
-    if (camera != DeviceModel::kCameraFree && DeviceModel::IsValidIndex(camera) &&
-        s_.prefs.prox[std::size_t(slot)].chkCamUseProx) {
-        ProximityEvent(camera, kind);
+    // Every camera that follows this sensor's slot number and is to react to it.
+    for (int camera = 1; camera <= DeviceModel::kCameraNumbers; ++camera) {
+        const ProxSlotSettings& coupling = s_.prefs.prox[std::size_t(camera)];
+        if (!coupling.chkCamUseProx || coupling.chkCamMon ||
+            Trim(coupling.cmbProximNumber) != std::to_string(slot)) {
+            continue;
+        }
+        if (const int entry = s_.model.CameraEntry(camera); entry != 0) {
+            ProximityEvent(entry, kind);
+        }
     }
 }
 

@@ -84,7 +84,8 @@ public:
     // (code 99) when any proximity alert switch is on. `kind` is 3 or 9.
     void NotifyChange(DeviceKind kind);
     // After the immediate actions of a change in tab slot `slot` (unless they ended the
-    // handling): the camera linked to that slot captures, when it is to react to proximity.
+    // handling): every camera set to follow that slot number ("Proximity Activated", not
+    // "Monitor Only") captures.
     void LinkedCameraEvent(int slot, DeviceKind kind);
     // The immediate actions after logging. On a walk-away: the lock or the forced log-off, which
     // end the handler (answer true). On either change, with "Run Commands" selected: the command

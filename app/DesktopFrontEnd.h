@@ -9,7 +9,9 @@
 #include "app/DeviceWindowsCommands.h"
 #include "app/MainWindowCommands.h"
 #include "app/SetupWindowCommands.h"
+#include "core/CameraDevice.h"
 #include "core/Dialogs.h"
+#include "core/EventLoop.h"
 
 class QCoreApplication;
 
@@ -59,6 +61,9 @@ public:
     virtual bool TrayAvailable() = 0;
     // Plays a wave file; a missing or unreadable file leaves the player silent.
     virtual std::unique_ptr<SoundPlayer> MakeSoundPlayer(const std::string& wavePath) = 0;
+    // The USB cameras (V4L2 through Qt Multimedia). Device calls return at once and report back
+    // on the thread of `loop`.
+    virtual std::unique_ptr<CameraBackend> MakeCameraBackend(EventLoop& loop) = 0;
     // Builds the main window and the alarm window over the view model and shows the main window;
     // `dialogs` (made by MakeDialogs) are shown over it from then on.
     // The setup windows show `prefs` as their box texts.

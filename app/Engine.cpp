@@ -43,7 +43,7 @@ Engine::Engine(EngineServices s)
       proximity(
           ProximityActions::Services{prefs, s.settings, s.dialogs, s.loop, s.system, model, view},
           ProximityActions::Hooks{[this](DeviceKind kind) { evaluator.ProximityAlert(kind); },
-                                  {},
+                                  [this](int n) { cameras.CaptureOnProximity(n); },
                                   [this](int n) { return link.PresenceLine(n); }}),
       readings(ReadingPipeline::Services{s.clock, s.journal, model, view, prefs, evaluator,
                                          proximity, logFiles}),
@@ -94,7 +94,11 @@ Engine::Engine(EngineServices s)
               error = failure.message();
               return !failure;
           },
-          [this] { return statusReport.XmlDirectory(); }}) {
+          [this] { return statusReport.XmlDirectory(); }}),
+      noCameras(s.noCameraReason),
+      cameras(CameraManager::Services{s.loop, s.clock, s.dialogs, s.journal, model, view, prefs,
+                                      s.settings, s.cameraBackend ? *s.cameraBackend : noCameras,
+                                      s.applicationFolder}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     alerts.pacing.now = [this] { return services.loop.Elapsed(); };
     logFiles.saveLogDirectory = [this](const std::string& directory) {
@@ -108,11 +112,42 @@ Engine::Engine(EngineServices s)
     logFiles.openDirectory = [this](const std::string& directory) { shell.OpenFolder(directory); };
     startup.moveToTray = [this] { shell.mnuPlaceInSysTray_Click(); };
     startup.startRemoteMonitoring = [this] { ftp.StartInternetUpdateEngine(); };
+    WireCameras();
     ApplyPreferences();
+}
+
+void Engine::WireCameras() {
+    link.connectCamera = [this](int n) {
+        if (camerasSkipped_ && startup.Loading()) {
+            services.journal.Record("camera", std::to_string(n) + " not started (/nocams)");
+            return;
+        }
+        cameras.ConnectCam(model.SlotOf(n), n);
+    };
+    link.disconnectCamera = [this](int n) { cameras.DisconnectCam(model.SlotOf(n), n); };
+    startup.startCameras = [this](bool noCams) {
+        camerasSkipped_ = noCams;
+        if (noCams) {
+            services.journal.Record("camera", "camera start-up skipped (/nocams)");
+        } else {
+            cameras.CheckCamDrivers();
+        }
+    };
+    startup.releaseCameras = [this] { cameras.ReleaseAll(); };
+    deviceSetup.cameraDriverList = [this] { return cameras.DriverList(); };
+    deviceSetup.cameraDriverIdentity = [this](int index) { return cameras.DriverIdentity(index); };
+    deviceSetup.camerasChanged = [this] { cameras.ShowCameraNames(); };
+    setupPreferences.sendToSummary = [this](int camera, bool checked) {
+        return cameras.SendToSummary(camera, checked);
+    };
+    setupPreferences.cameraPictureChanged = [this](int camera) {
+        cameras.ApplyPictureSettings(camera);
+    };
 }
 
 void Engine::LoadSetupWindow() {
     setupPreferences.Load();
+    cameras.ShowCameraNames();
     // The device rows of the loaded setup; devices added later show themselves.
     deviceSetup.ShowEntryRows();
     if (view.setupFirstRun && startup.AutoDetectRequested()) {

@@ -12,6 +12,8 @@
 #include "alerts/SoundPlayer.h"
 #include "alerts/ThresholdEvaluator.h"
 #include "alerts/UnconfiguredTransports.h"
+#include "camera/CameraManager.h"
+#include "camera/NoCameraBackend.h"
 #include "config/ConfigStore.h"
 #include "config/MachineSettings.h"
 #include "config/Preferences.h"
@@ -72,6 +74,9 @@ struct EngineServices {
     // Files that others read (the status page a web server serves): created readable by all.
     // Null: `files`.
     TextFileStore* publishedFiles = nullptr;
+    // The cameras (USB or synthetic); null: none, `noCameraReason` says why when one is opened.
+    CameraBackend* cameraBackend = nullptr;
+    std::string noCameraReason = "No video capture devices found";
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
@@ -123,6 +128,15 @@ public:
     // Remote monitoring: the scheduled upload of the status page, and the window's FTP commands.
     UnconfiguredFtpClient noFtpClient;
     FtpUpdateEngine ftp;
+    // The cameras: live views, stills and clips, on demand and on proximity events.
+    NoCameraBackend noCameras;
+    CameraManager cameras;
+
+private:
+    void WireCameras();
+
+    // "/nocams": the cameras are left alone while start-up connects the devices.
+    bool camerasSkipped_ = false;
 };
 
 }  // namespace vigiltron

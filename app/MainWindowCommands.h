@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "core/CameraDevice.h"
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
 #include "reporting/HistorySeries.h"
@@ -39,6 +40,12 @@ struct MainWindowCommands {
     std::function<void()> setLogFileDirectory;
     std::function<void()> openLogFiles;
     std::function<void()> openCaptureFiles;
+
+    // ---- Cameras (the Video tab and the Summary tab's camera) ----
+    std::function<void()> savePicture;       // "Save Picture": a still from the Summary's camera
+    std::function<void()> changeResolution;  // "Resolution Change": asks for the camera number
+    // Copies camera `camera`'s (1..4) latest picture into `frame`; false while there is none.
+    std::function<bool(int camera, CameraFrame& frame)> grabCameraFrame;
     // The tray: "&Place in system tray", the tray menu's "Take out of system tray", and the
     // report that the icon could not be put in the notification area.
     std::function<void()> placeInTray;

@@ -39,6 +39,12 @@ MainWindowCommands MainWindowCommandsFor(Engine& engine, Clock& clock) {
     main.setLogFileDirectory = [e] { e->logFiles.SetLogFileDirectory(); };
     main.openLogFiles = [e] { e->logFiles.OpenLogFiles(); };
     main.openCaptureFiles = [e] { e->shell.mnuOpenCaptureFiles_Click(); };
+    main.savePicture = [e] { e->cameras.SnapPicture(); };
+    main.changeResolution = [e] { e->cameras.ChangeResolution(); };
+    main.grabCameraFrame = [e](int camera, CameraFrame& frame) {
+        CameraDevice* device = e->cameras.Device(camera);
+        return device != nullptr && device->GrabFrame(frame);
+    };
     main.placeInTray = [e] { e->shell.mnuPlaceInSysTray_Click(); };
     main.takeOutOfTray = [e] { e->shell.mnuTakeOutOfSysTray_Click(); };
     main.trayFailed = [e](const std::string& error) { e->shell.TrayFailed(error); };

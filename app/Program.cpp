@@ -27,6 +27,7 @@
 #include "app/SetupWindowWiring.h"
 #include "app/ViewJournal.h"
 #include "config/MemorySettingsTree.h"
+#include "config/Preferences.h"
 #include "config/ProfileFile.h"
 #include "platform/CurlFtpClient.h"
 #include "platform/CurlSmtpClient.h"
@@ -65,6 +66,7 @@ void LoadDemoSettings(MemorySettingsTree& tree, const std::string& path) {
     }
     for (int n = 1; n <= 4; ++n) {
         sections.push_back("Program Setup\\Prox" + std::to_string(n));
+        sections.push_back(CameraSection(n));
     }
     for (const auto& section : sections) {
         for (const auto& [key, value] : file.Entries(section)) {
@@ -316,10 +318,38 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     CurlFtpClient ftpClient(
         virtualLoop ? CurlFtpClient::Post()
                     : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
-    Engine engine(EngineServices{
-        *loop, *clock, *dialogs, *journal, *ports, *settings, *machine, files, system, *sound,
-        smtpClient, systemMail, paths.applicationFolder, paths.configDirectory,
-        scenario ? nullptr : &serialDevices, secrets.get(), &ftpClient, &publishedFiles});
+    // Cameras: a simulated run has only its synthetic ones; the USB cameras come with the
+    // windows' libraries, which a headless run does not load.
+    std::unique_ptr<CameraBackend> usbCameras;
+    CameraBackend* cameraBackend = nullptr;
+    if (runner) {
+        cameraBackend = &runner->Cameras();
+    } else if (desktop) {
+        usbCameras = desktop->MakeCameraBackend(*loop);
+        cameraBackend = usbCameras.get();
+    }
+    Engine engine(EngineServices{*loop,
+                                 *clock,
+                                 *dialogs,
+                                 *journal,
+                                 *ports,
+                                 *settings,
+                                 *machine,
+                                 files,
+                                 system,
+                                 *sound,
+                                 smtpClient,
+                                 systemMail,
+                                 paths.applicationFolder,
+                                 paths.configDirectory,
+                                 scenario ? nullptr : &serialDevices,
+                                 secrets.get(),
+                                 &ftpClient,
+                                 &publishedFiles,
+                                 cameraBackend,
+                                 cameraBackend ? "No video capture devices found"
+                                               : "USB cameras are shown by the windowed program; "
+                                                 "a headless run does not open them."});
 
     engine.help.helpFile = ResourcePath("README.TXT");
     engine.ftp.stylesheetFile = StatusPageStylesheet(paths.applicationFolder);

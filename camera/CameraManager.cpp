@@ -4,6 +4,7 @@
 #include <charconv>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
@@ -14,6 +15,7 @@
 #include "core/DeviceModel.h"
 #include "core/Dialogs.h"
 #include "core/Journal.h"
+#include "core/LooseText.h"
 #include "core/SettingsTree.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
@@ -70,6 +72,93 @@ std::vector<std::string> CameraManager::DriverList() const {
     return list;
 }
 
+std::string CameraManager::DriverIdentity(int driverIndex) const {
+    const std::vector<CameraDeviceInfo> devices = s_.backend.Devices();
+    return driverIndex >= 0 && std::size_t(driverIndex) < devices.size()
+               ? devices[std::size_t(driverIndex)].id
+               : std::string();
+}
+
+int CameraManager::CheckCamDrivers() {
+    try {
+        const std::vector<CameraDeviceInfo> devices = s_.backend.Devices();
+        std::string names;
+        for (const CameraDeviceInfo& info : devices) {
+            names += (names.empty() ? "" : ", ") + info.description;
+        }
+        s_.journal.Record("camera", devices.empty() ? std::string(kNoDevices)
+                                                    : "Video capture devices: " + names);
+        return devices.empty() ? kNoCaptureDevices : kCaptureDevicesPresent;
+    } catch (const std::exception& e) {
+        s_.journal.Record("camera", e.what());
+        s_.dialogs.ShowMessage("A problem occured in CheckCamDrivers");
+        return kNoCaptureDevices;
+    }
+}
+
+void CameraManager::ShowCameraNames() {
+    CameraViewData& views = s_.view.cameras;
+    for (int c = 1; c <= 4; ++c) {
+        const DeviceRecord* entry = s_.model.Entry(s_.model.CameraEntry(c));
+        views.names[std::size_t(c)] = entry ? entry->deviceName : "";
+        views.sendToSummary[std::size_t(c)] = entry && summaryClaim_ == c;
+    }
+    s_.view.Changed();
+}
+
+int CameraManager::ResolveDriver(int camera, const DeviceRecord& entry) const {
+    const int stored = s_.model.CameraDriver(camera);
+    if (stored == kNotAttached) {
+        return kNotAttached;
+    }
+    const std::vector<CameraDeviceInfo> devices = s_.backend.Devices();
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (!entry.usedByDriver.empty() && devices[i].id == entry.usedByDriver) {
+            return int(i);
+        }
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].description == entry.driverName) {
+            return int(i);
+        }
+    }
+    return stored;
+}
+
+std::pair<int, int> CameraManager::PictureSize(int camera) const {
+    const std::string& text = s_.prefs.cameras[std::size_t(camera)].Resolution;
+    int width = 0;
+    int height = 0;
+    const char* end = text.data() + text.size();
+    const auto w = std::from_chars(text.data(), end, width);
+    if (w.ec == std::errc{} && w.ptr != end && (*w.ptr == 'x' || *w.ptr == 'X')) {
+        const auto h = std::from_chars(w.ptr + 1, end, height);
+        if (h.ec == std::errc{} && h.ptr == end && width >= 16 && height >= 16) {
+            return {width, height};
+        }
+    }
+    return {kPreviewWidth, kPreviewHeight};
+}
+
+std::unique_ptr<CameraDevice> CameraManager::OpenDevice(int camera, int driver,
+                                                        std::string& error) {
+    std::unique_ptr<CameraDevice> device = s_.backend.Open(driver, error);
+    if (!device) {
+        return nullptr;
+    }
+    Camera& cam = cameras_[std::size_t(camera)];
+    const unsigned generation = ++cam.generation;
+    device->onLost = [this, camera, generation](const std::string& why) {
+        DeviceLost(camera, generation, why);
+    };
+    const auto [width, height] = PictureSize(camera);
+    device->SetCaptureSize(width, height);
+    device->SetFrameRate(
+        std::clamp(LeadingWholeNumber(s_.prefs.cameras[std::size_t(camera)].FPS), 1, 30));
+    device->StartPreview();
+    return device;
+}
+
 // ---- Connect and disconnect ----
 
 bool CameraManager::ConnectCam(int camera, int setupIndex) {
@@ -79,7 +168,7 @@ bool CameraManager::ConnectCam(int camera, int setupIndex) {
             return false;
         }
         const DeviceRecord* entry = s_.model.Entry(setupIndex);
-        const int driver = s_.model.CameraDriver(camera);
+        const int driver = entry ? ResolveDriver(camera, *entry) : kNotAttached;
         if (entry == nullptr || entry->driverName.empty() || entry->driverName == "0" ||
             driver == kNotAttached) {
             ShowConnectError(setupIndex);
@@ -90,19 +179,13 @@ bool CameraManager::ConnectCam(int camera, int setupIndex) {
             return true;  // already live
         }
         std::string error;
-        std::unique_ptr<CameraDevice> device = s_.backend.Open(driver, error);
+        std::unique_ptr<CameraDevice> device = OpenDevice(camera, driver, error);
         if (!device) {
             s_.journal.Record(
                 "camera", "Camera " + std::to_string(camera) + " could not be opened: " + error);
             ShowConnectError(setupIndex);
             return false;
         }
-        const unsigned generation = ++cam.generation;
-        device->onLost = [this, camera, generation](const std::string& why) {
-            DeviceLost(camera, generation, why);
-        };
-        device->SetCaptureSize(kPreviewWidth, kPreviewHeight);
-        device->StartPreview();
         cam.device = std::move(device);
         cam.setupIndex = setupIndex;
 
@@ -124,6 +207,8 @@ bool CameraManager::ConnectCam(int camera, int setupIndex) {
             views.views[std::size_t(camera)] = CameraView{entry->deviceName, true, camera};
         }
         views.noCamerasNoticeVisible = false;
+        views.savePictureEnabled = summaryCamera_ != kNoSummaryCamera;
+        ShowCameraNames();
 
         SummaryRow& row = s_.view.Row(setupIndex);
         row.reading = "On";
@@ -204,8 +289,11 @@ void CameraManager::ShowNotAttached(int camera, int setupIndex) {
         views.surveillanceFrameVisible = true;
         views.summaryCameraCaption.clear();
         views.summaryCameraCaptionVisible = false;
+        views.savePictureEnabled = false;
         summaryCamera_ = kNoSummaryCamera;
     }
+    views.noCamerasNoticeVisible = std::none_of(
+        cameras_.begin(), cameras_.end(), [](const Camera& c) { return c.device != nullptr; });
     if (DeviceModel::IsValidIndex(setupIndex)) {
         SummaryRow& row = s_.view.Row(setupIndex);
         row.picture = kRedDot;
@@ -277,6 +365,7 @@ bool CameraManager::SendToSummary(int camera, bool checked) {
         }
         if (checked && summaryClaim_ != 0 && summaryClaim_ != camera) {
             s_.dialogs.ShowMessage("Only one camera can be sent to the Summary tab at one time.");
+            ShowCameraNames();
             return false;
         }
         if (checked) {
@@ -284,11 +373,12 @@ bool CameraManager::SendToSummary(int camera, bool checked) {
         } else if (summaryClaim_ == camera) {
             summaryClaim_ = 0;
         }
-        if (DeviceRecord* entry = s_.model.Entry(SetupIndexOfCamera(camera))) {
+        if (DeviceRecord* entry = s_.model.Entry(s_.model.CameraEntry(camera))) {
             entry->sendToSummary = checked;
         }
         s_.prefs.chkSendToSummary = checked;
         s_.settings.SaveSetting(kProgramSetup, "chkSendToSummary", OneZero(checked));
+        ShowCameraNames();
         return checked;
     } catch (const std::exception& e) {
         s_.journal.Record("camera", e.what());
@@ -347,16 +437,21 @@ void CameraManager::CaptureOnProximity(int setupIndex) {
         return;  // nothing to capture from until the camera is connected
     }
     try {
-        if (cam.options.captureToAvi && !cam.device->Recording()) {
-            if (!cam.options.autoDisconnect) {
-                cam.clipTimer->SetInterval(kClipLength);
-            }
+        const CameraSettings& settings = s_.prefs.cameras[std::size_t(camera)];
+        if (settings.CaptureToAVI && !cam.device->Recording()) {
+            // "Auto Disconnect" keeps its own clip length; otherwise a clip lasts four seconds.
+            const int ms = LeadingWholeNumber(settings.AutoDisconnectInterval);
+            cam.clipTimer->SetInterval(settings.AutoDisconnect && ms > 0 ? Milliseconds(ms)
+                                                                         : kClipLength);
             cam.device->SetCaptureSize(kClipWidth, kClipHeight);
             std::string error;
-            if (cam.device->StartClip(NextCaptureName(".avi"), error)) {
+            const std::string path = NextCaptureName(".avi");
+            if (cam.device->StartClip(path, error)) {
                 cam.clipTimer->SetEnabled(true);
+                cam.clipPath = path;
             } else {
-                cam.device->SetCaptureSize(kPreviewWidth, kPreviewHeight);
+                const auto [width, height] = PictureSize(camera);
+                cam.device->SetCaptureSize(width, height);
                 s_.dialogs.ShowMessage("Error in CaptureOnProximity\r\n" + error);
                 ShowSensorError(setupIndex);
             }
@@ -390,13 +485,87 @@ void CameraManager::ClipTimerFired(int camera) {
         if (c.generation != generation || !c.device) {
             return;  // released or lost meanwhile
         }
-        c.device->SetCaptureSize(kPreviewWidth, kPreviewHeight);
-        c.device->StartPreview();
-        if (!error.empty()) {
+        if (error.empty()) {
+            s_.journal.Record("camera", "Clip saved: " + c.clipPath);
+        } else {
+            s_.journal.Record("camera", "Clip not saved: " + c.clipPath + ": " + error);
             s_.dialogs.ShowMessage("Error in CaptureOnProximity\r\n" + error);
             ShowSensorError(c.setupIndex);
         }
+        if (s_.prefs.cameras[std::size_t(camera)].AutoDisconnect) {
+            ReopenAfterClip(camera);
+            return;
+        }
+        const auto [width, height] = PictureSize(camera);
+        c.device->SetCaptureSize(width, height);
+        c.device->StartPreview();
     });
+}
+
+void CameraManager::ReopenAfterClip(int camera) {
+    Camera& cam = cameras_[std::size_t(camera)];
+    const int setupIndex = cam.setupIndex;
+    const DeviceRecord* entry = s_.model.Entry(setupIndex);
+    const int driver = entry ? ResolveDriver(camera, *entry) : kNotAttached;
+    cam.device->onLost = nullptr;
+    cam.device.reset();
+    CameraViewData& views = s_.view.cameras;
+    if (summaryCamera_ == camera) {
+        views.views[0] = CameraView{};
+        views.surveillanceFrameVisible = true;
+        views.summaryCameraCaption.clear();
+        views.summaryCameraCaptionVisible = false;
+        views.savePictureEnabled = false;
+        summaryCamera_ = kNoSummaryCamera;
+    }
+    views.frontView = 0;
+    std::string error;
+    cam.device = driver == kNotAttached ? nullptr : OpenDevice(camera, driver, error);
+    if (!cam.device) {
+        s_.journal.Record(
+            "camera", "Camera " + std::to_string(camera) + " could not be opened again: " + error);
+        ShowNotAttached(camera, setupIndex);
+        ShowConnectError(setupIndex);
+        return;
+    }
+    views.views[std::size_t(camera)] =
+        CameraView{entry ? entry->deviceName : NotAttachedCaption(camera), true, camera};
+    s_.view.Changed();
+}
+
+void CameraManager::ChangeResolution() {
+    const std::optional<std::string> number =
+        s_.dialogs.AskText("Please enter the camera number to change: ");
+    if (!number || Trim(*number).empty()) {
+        return;
+    }
+    const int camera = LeadingWholeNumber(*number);
+    if (!ValidCamera(camera) || s_.model.CameraEntry(camera) == 0) {
+        s_.dialogs.ShowMessage(kIncorrectIndex);
+        return;
+    }
+    CameraSettings& settings = s_.prefs.cameras[std::size_t(camera)];
+    const std::optional<std::string> size =
+        s_.dialogs.AskText("Please enter the picture size of camera " + std::to_string(camera) +
+                               " as width x height (for example 640x480): ",
+                           kAppTitle, settings.Resolution);
+    if (!size) {
+        return;
+    }
+    const std::string kept = settings.Resolution;
+    settings.Resolution = std::string(Trim(*size));
+    if (PictureSize(camera) == std::pair{kPreviewWidth, kPreviewHeight} &&
+        settings.Resolution != "640x480") {
+        settings.Resolution = kept;
+        s_.dialogs.ShowMessage("There was an error when trying to change the resolution in " +
+                               CameraSection(camera) + ": \"" + std::string(Trim(*size)) +
+                               "\" is not a size such as 640x480.");
+        return;
+    }
+    s_.settings.SaveSetting(CameraSection(camera), "Resolution", settings.Resolution);
+    ApplyPictureSettings(camera);
+    s_.journal.Record("camera",
+                      "Camera " + std::to_string(camera) + " resolution " + settings.Resolution);
 }
 
 std::string CameraManager::NextCaptureName(const std::string& extension) {
@@ -421,15 +590,15 @@ std::string CameraManager::NextCaptureName(const std::string& extension) {
 
 // ---- Small helpers ----
 
-void CameraManager::SetOptions(int camera, const CameraOptions& options) {
-    if (!ValidCamera(camera)) {
-        return;
+void CameraManager::ApplyPictureSettings(int camera) {
+    CameraDevice* device = Device(camera);
+    if (device == nullptr || device->Recording()) {
+        return;  // a clip keeps its size; the end of the clip applies the new one
     }
-    Camera& cam = cameras_[std::size_t(camera)];
-    cam.options = options;
-    if (options.autoDisconnect) {
-        cam.clipTimer->SetInterval(options.clipTimerInterval);
-    }
+    const auto [width, height] = PictureSize(camera);
+    device->SetCaptureSize(width, height);
+    device->SetFrameRate(
+        std::clamp(LeadingWholeNumber(s_.prefs.cameras[std::size_t(camera)].FPS), 1, 30));
 }
 
 bool CameraManager::IsAttached(int camera) const {
@@ -453,15 +622,6 @@ int CameraManager::CameraNumberOf(int setupIndex) const {
     const std::string& text = entry->subIndex;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
     return ec == std::errc{} && end == text.data() + text.size() ? number : 0;
-}
-
-int CameraManager::SetupIndexOfCamera(int camera) const {
-    for (int n = DeviceModel::kFirstIndex; n <= DeviceModel::kLastIndex; ++n) {
-        if (CameraNumberOf(n) == camera) {
-            return n;
-        }
-    }
-    return 0;
 }
 
 }  // namespace vigiltron

@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/EventLoop.h"
@@ -13,6 +14,7 @@ namespace vigiltron {
 
 class CameraBackend;
 class CameraDevice;
+struct DeviceRecord;
 class Clock;
 class DeviceModel;
 class Dialogs;
@@ -40,19 +42,16 @@ public:
         std::string applicationFolder;
     };
 
-    // The options of one camera that are set in the setup window and not stored.
-    struct CameraOptions {
-        bool captureToAvi = false;    // "Capture to AVI" on a proximity event
-        bool autoDisconnect = false;  // "Auto Disconnect": the clip timer keeps its own interval
-        Milliseconds clipTimerInterval{4000};  // used only with autoDisconnect
-    };
+    // CheckCamDrivers' flags: no capture device can be opened, or some can.
+    static constexpr int kNoCaptureDevices = 1;
+    static constexpr int kCaptureDevicesPresent = 4;
 
     static constexpr int kNotAttached = 99;  // driver index of a camera without a driver
     static constexpr int kNoSummaryCamera = 99;
     static constexpr Milliseconds kClipLength{4000};
     static constexpr int kClipWidth = 160;
     static constexpr int kClipHeight = 120;
-    static constexpr int kPreviewWidth = 640;
+    static constexpr int kPreviewWidth = 640;  // when a camera's Resolution cannot be read
     static constexpr int kPreviewHeight = 480;
 
     explicit CameraManager(Services services);
@@ -62,6 +61,14 @@ public:
 
     // The capture devices for the add window, or the one line "No video capture devices found".
     std::vector<std::string> DriverList() const;
+    // The identity of the capture device at `driverIndex` in DriverList (kept with the camera's
+    // entry as `UsedByDriver`, so it is found again when devices are listed in another order);
+    // empty when there is none.
+    std::string DriverIdentity(int driverIndex) const;
+    // Start-up: which capture devices there are (flags above), journaled.
+    int CheckCamDrivers();
+    // The names and "Send to Summary" states of the cameras of the setup, for the windows.
+    void ShowCameraNames();
 
     // Opens camera `camera` (1..4) on the driver its camera-table entry names and shows it on
     // its own view, or on the Summary view when it is marked for the Summary tab. False (after
@@ -78,8 +85,10 @@ public:
     void CaptureOnProximity(int setupIndex);
     // Releases every camera (program exit).
     void ReleaseAll();
-
-    void SetOptions(int camera, const CameraOptions& options);
+    // "Resolution Change": asks for a camera number and the new size of its live picture.
+    void ChangeResolution();
+    // The "FPS:" or Resolution of a camera changed: a live camera takes it (after its clip).
+    void ApplyPictureSettings(int camera);
 
     // ---- State, for the windows and for checks ----
     bool IsAttached(int camera) const;
@@ -95,8 +104,8 @@ private:
     struct Camera {
         std::unique_ptr<CameraDevice> device;
         int setupIndex = 0;
-        CameraOptions options;
         std::unique_ptr<Timer> clipTimer;
+        std::string clipPath;  // the clip being recorded, or the last one
         // Raised whenever the device is replaced, so a late callback of an old one is ignored.
         unsigned generation = 0;
     };
@@ -104,7 +113,6 @@ private:
     static bool ValidCamera(int camera) { return camera >= 1 && camera <= 4; }
     // The camera number that entry `setupIndex` holds as its sub-index, or 0.
     int CameraNumberOf(int setupIndex) const;
-    int SetupIndexOfCamera(int camera) const;
     void ShowConnectError(int setupIndex);
     void ShowSensorError(int setupIndex);
     void ShowNotAttached(int camera, int setupIndex);
@@ -116,6 +124,14 @@ private:
     // The next free capture file name with extension `extension` (".bmp" or ".avi").
     std::string NextCaptureName(const std::string& extension);
     void StoreCameraCount();
+    // The back-end's index of camera `camera`'s device: found by its identity, then by its
+    // description, then the stored index; kNotAttached when none of them names a device.
+    int ResolveDriver(int camera, const DeviceRecord& entry) const;
+    // The live picture's size from the camera's Resolution ("640x480").
+    std::pair<int, int> PictureSize(int camera) const;
+    std::unique_ptr<CameraDevice> OpenDevice(int camera, int driver, std::string& error);
+    // Auto Disconnect: after its clip the camera's device is opened afresh on its own view.
+    void ReopenAfterClip(int camera);
 
     Services s_;
     std::array<Camera, 5> cameras_{};  // 1..4; 0 unused

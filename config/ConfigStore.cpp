@@ -445,6 +445,17 @@ void ConfigStore::LoadProxSections(Preferences& prefs) {
         p.chkProxSnapCam = ToBoolean(settings_.GetSetting(section, "chkProxSnapCam", "0"));
         p.cmbProximNumber = settings_.GetSetting(section, "cmbProximNumber", " ");
     }
+    const CameraSettings defaults;
+    for (int camera = 1; camera <= 4; ++camera) {
+        const std::string section = CameraSection(camera);
+        CameraSettings& c = prefs.cameras[std::size_t(camera)];
+        c.CaptureToAVI = ToBoolean(settings_.GetSetting(section, "CaptureToAVI", "0"));
+        c.AutoDisconnect = ToBoolean(settings_.GetSetting(section, "AutoDisconnect", "0"));
+        c.AutoDisconnectInterval = settings_.GetSetting(section, "AutoDisconnectInterval",
+                                                        defaults.AutoDisconnectInterval);
+        c.FPS = settings_.GetSetting(section, "FPS", defaults.FPS);
+        c.Resolution = settings_.GetSetting(section, "Resolution", defaults.Resolution);
+    }
 }
 
 void ConfigStore::SaveProxSections(const Preferences& prefs) {
@@ -455,6 +466,15 @@ void ConfigStore::SaveProxSections(const Preferences& prefs) {
         settings_.SaveSetting(section, "chkCamUseProx", OneZero(p.chkCamUseProx));
         settings_.SaveSetting(section, "chkProxSnapCam", OneZero(p.chkProxSnapCam));
         settings_.SaveSetting(section, "cmbProximNumber", p.cmbProximNumber);
+    }
+    for (int camera = 1; camera <= 4; ++camera) {
+        const std::string section = CameraSection(camera);
+        const CameraSettings& c = prefs.cameras[std::size_t(camera)];
+        settings_.SaveSetting(section, "CaptureToAVI", OneZero(c.CaptureToAVI));
+        settings_.SaveSetting(section, "AutoDisconnect", OneZero(c.AutoDisconnect));
+        settings_.SaveSetting(section, "AutoDisconnectInterval", c.AutoDisconnectInterval);
+        settings_.SaveSetting(section, "FPS", c.FPS);
+        settings_.SaveSetting(section, "Resolution", c.Resolution);
     }
 }
 

@@ -60,7 +60,7 @@ public:
     // The whole set as the setup window's OK saves it. The device and camera counts and
     // `SavedState` belong to the device list and start-up placement and are not written here.
     bool SavePrefsRegistry(const Preferences& prefs);
-    // "Program Setup\Prox1" .. "Prox4".
+    // The cameras' sections: "Program Setup\Prox1" .. "Prox4" and "Camera1" .. "Camera4".
     void LoadProxSections(Preferences& prefs);
     void SaveProxSections(const Preferences& prefs);
 

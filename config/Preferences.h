@@ -10,7 +10,9 @@ namespace vigiltron {
 // temperature, humidity, water, accelerometer and distance, and 0 for bump events.
 inline constexpr std::array<int, 6> kAlertFamilies = {1, 2, 6, 8, 9, 0};
 
-// Camera coupling of one proximity slot ("Program Setup\Prox1" .. "Prox4").
+// Camera coupling of camera number 1..4 ("Program Setup\Prox1" .. "Prox4"): "Monitor Only"
+// (the camera shows its picture and never captures), "Proximity Activated" with the slot number
+// of the proximity or distance sensor it follows, and "Snap picture" on that sensor's events.
 struct ProxSlotSettings {
     bool chkCamMon = false;
     bool chkCamUseProx = false;
@@ -19,6 +21,21 @@ struct ProxSlotSettings {
 
     friend bool operator==(const ProxSlotSettings&, const ProxSlotSettings&) = default;
 };
+
+// How camera number 1..4 records ("Program Setup\Camera1" .. "Camera4").
+struct CameraSettings {
+    bool CaptureToAVI = false;    // "Capture to AVI": a clip on a proximity event
+    bool AutoDisconnect = false;  // "Auto Disconnect": the clip lasts AutoDisconnectInterval
+    std::string AutoDisconnectInterval = "4000";  // milliseconds
+    std::string FPS = "10";                       // "FPS:" pictures per second, 1..30
+    std::string Resolution = "640x480";           // "Resolution Change": the live picture's size
+
+    friend bool operator==(const CameraSettings&, const CameraSettings&) = default;
+};
+
+inline std::string CameraSection(int camera) {
+    return "Program Setup\\Camera" + std::to_string(camera);
+}
 
 // The program-wide preferences as the setup window holds them. Field names are the stored key
 // names; texts stay as entered, check boxes and option buttons are booleans. The member defaults
@@ -134,6 +151,8 @@ struct Preferences {
 
     // ---- "Program Setup\Prox1" .. "Prox4", indexed 1..4 (0 unused) ----
     std::array<ProxSlotSettings, 5> prox{};
+    // ---- "Program Setup\Camera1" .. "Camera4", indexed 1..4 (0 unused) ----
+    std::array<CameraSettings, 5> cameras{};
 
     // Start-up defaults, with the log directory below `applicationFolder`.
     static Preferences Defaults(const std::string& applicationFolder);

@@ -1,11 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vigiltron {
+
+// One picture as a bottom-up, 24-bit BGR device-independent bitmap with rows padded to 4 bytes:
+// the layout of .bmp files and of uncompressed .avi frames, and what the windows draw.
+struct CameraFrame {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+
+    int Stride() const { return (width * 3 + 3) / 4 * 4; }
+};
 
 // One capture device as the camera back-end offers it.
 struct CameraDeviceInfo {
@@ -23,6 +34,9 @@ public:
     // Frame size of the picture and of what is recorded (the engine shrinks it to 160x120 while
     // recording a clip and restores it afterwards).
     virtual void SetCaptureSize(int width, int height) = 0;
+    // Pictures per second of the live picture and of clips ("FPS:"); the device takes the
+    // nearest rate it offers.
+    virtual void SetFrameRate(int fps) = 0;
     virtual void StartPreview() = 0;
     virtual void StopPreview() = 0;
     // Saves the current frame as a bitmap (.bmp) at `path`; false with `error` filled in.
@@ -33,6 +47,8 @@ public:
     // error or why the clip could not be finished.
     virtual void StopClip(std::function<void(const std::string& error)> done) = 0;
     virtual bool Recording() const = 0;
+    // Copies the latest picture into `frame`; false while the device has none yet.
+    virtual bool GrabFrame(CameraFrame& frame) = 0;
     // Called when the device goes away (unplugged): a clip being recorded has been closed
     // cleanly before this runs.
     std::function<void(const std::string& error)> onLost;

@@ -29,6 +29,13 @@ struct CameraViewData {
     bool noCamerasNoticeVisible = true;
     // The view last brought to the front (0..4).
     int frontView = 0;
+    // Per camera number (1..4; 0 unused): the name of the setup entry holding that number, empty
+    // when no entry does (the setup window shows option rows only for named cameras), and the
+    // state of its "Send to Summary" check box.
+    std::array<std::string, 5> names{};
+    std::array<bool, 5> sendToSummary{};
+    // "Save Picture": there is a live camera on the Summary tab.
+    bool savePictureEnabled = false;
 
     friend bool operator==(const CameraViewData&, const CameraViewData&) = default;
 };

@@ -43,7 +43,6 @@ std::pair<int, int> ComboSlots(std::string_view subIndex) {
 DeviceModel::DeviceModel(Dialogs& dialogs, SettingsTree& settings)
     : dialogs_(dialogs), settings_(settings) {
     cameraTable_.fill(kCameraFree);
-    proxCameraLinks_.fill(kCameraFree);
 }
 
 std::string DeviceModel::DeviceSection(int n) {
@@ -152,7 +151,6 @@ void DeviceModel::ClearDeviceTables() {
             table.Clear();
         }
         cameraTable_.fill(kCameraFree);
-        proxCameraLinks_.fill(kCameraFree);
     } catch (...) {
         dialogs_.ShowMessage("There was an error while clearing the arrays");
     }
@@ -481,14 +479,16 @@ bool DeviceModel::AnyCameraConfigured() const {
     return false;
 }
 
-int DeviceModel::ProxCameraLink(int position) const {
-    return position >= 1 && position <= kCameraNumbers ? proxCameraLinks_[position] : kCameraFree;
-}
-
-void DeviceModel::SetProxCameraLink(int position, int value) {
-    if (position >= 1 && position <= kCameraNumbers) {
-        proxCameraLinks_[position] = value;
+int DeviceModel::CameraEntry(int cameraNumber) const {
+    if (cameraNumber < 1 || cameraNumber > kCameraNumbers) {
+        return 0;
     }
+    for (int n = kFirstIndex; n <= kLastIndex; ++n) {
+        if (IsCamera(SlotKind(n)) && SingleSlot(entries_[n].subIndex) == cameraNumber) {
+            return n;
+        }
+    }
+    return 0;
 }
 
 }  // namespace vigiltron

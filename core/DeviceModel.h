@@ -135,9 +135,8 @@ public:
     int CameraDriver(int cameraNumber) const;  // 99 when free or out of range
     void SetCameraDriver(int cameraNumber, int driverIndex);
     bool AnyCameraConfigured() const;
-    // The proximity-camera links, positions 1..4 (99 = empty).
-    int ProxCameraLink(int position) const;
-    void SetProxCameraLink(int position, int value);
+    // The setup index of the camera entry holding camera number `cameraNumber`; 0 when none.
+    int CameraEntry(int cameraNumber) const;
 
 private:
     SlotTable& Table(Tab tab) { return tables_[static_cast<int>(tab)]; }
@@ -150,8 +149,7 @@ private:
     SettingsTree& settings_;
     std::array<DeviceRecord, kLastIndex + 1> entries_{};  // index 0 unused
     std::array<SlotTable, kTabCount> tables_{};
-    std::array<int, kCameraNumbers + 1> cameraTable_{};      // index 0 unused
-    std::array<int, kCameraNumbers + 1> proxCameraLinks_{};  // index 0 unused
+    std::array<int, kCameraNumbers + 1> cameraTable_{};  // index 0 unused
 };
 
 }  // namespace vigiltron

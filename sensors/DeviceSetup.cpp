@@ -127,6 +127,10 @@ bool DeviceSetup::SelectType(const std::string& type) {
     v.bumpOptionsVisible = kind == DeviceKind::Accelerometer;
     v.proximityOptionVisible = kind == DeviceKind::Distance;
     v.driverListVisible = IsCamera(kind);
+    if (IsCamera(kind)) {
+        v.cameraDrivers = cameraDriverList ? cameraDriverList() : std::vector<std::string>{};
+        v.selectedDriver = v.cameraDrivers.empty() ? -1 : 0;
+    }
     s_.view.Changed();
     return found;
 }
@@ -140,9 +144,13 @@ bool DeviceSetup::AddFromWindow() {
     request.startInBump = v.startInBump;
     request.calibrateOnConnect = v.calibrateOnConnect;
     request.startInProx = v.startInProx;
-    if (v.selectedDriver >= 0 && std::size_t(v.selectedDriver) < v.cameraDrivers.size()) {
+    // "No video capture devices found" is listed but is no device.
+    const std::string identity =
+        cameraDriverIdentity && v.selectedDriver >= 0 ? cameraDriverIdentity(v.selectedDriver) : "";
+    if (!identity.empty() && std::size_t(v.selectedDriver) < v.cameraDrivers.size()) {
         request.driverName = v.cameraDrivers[std::size_t(v.selectedDriver)];
         request.camDriverIndex = v.selectedDriver;
+        request.usedByDriver = identity;
     }
     return AddDevice(request);
 }
@@ -264,6 +272,7 @@ bool DeviceSetup::AddDevice(const DeviceRequest& request) {
         if (IsCamera(kind)) {
             record.driverName = request.driverName;
             record.camDriverIndex = request.camDriverIndex;
+            record.usedByDriver = request.usedByDriver;
         } else {
             record.port = request.port;
         }
@@ -299,6 +308,9 @@ bool DeviceSetup::AddDevice(const DeviceRequest& request) {
         SaveTotalDevices(partner != 0 ? 2 : 1, fileSaved);
         if (IsCamera(kind)) {
             SaveTotalCameras();
+            if (camerasChanged) {
+                camerasChanged();
+            }
         }
         v.nameBox.clear();
         v.nameBoxFocused = false;
@@ -364,6 +376,7 @@ bool DeviceSetup::StoreRecord(int n) {
     if (IsCamera(kind)) {
         save("DriverName", e.driverName);
         save("CamDriverIndex", std::to_string(e.camDriverIndex));
+        save("UsedByDriver", e.usedByDriver);
     }
     return s_.config.SaveDeviceINI(n);
 }
@@ -520,6 +533,9 @@ bool DeviceSetup::DeleteDevice(int n) {
         s_.proximity.CheckIfNoDevices(kind);
         s_.view.Changed();
         s_.journal.Record("setup", "deleted " + std::to_string(lead) + " " + name);
+        if (camerasChanged) {
+            camerasChanged();
+        }
         return true;
     } catch (const std::exception& failure) {
         s_.dialogs.ShowMessage(std::string("Error when deleting the device: ") + failure.what());
@@ -567,6 +583,9 @@ bool DeviceSetup::RenameDevice(int n, const std::string& name) {
         s_.link.ShowOnTab(lead);
         s_.view.Changed();
         s_.journal.Record("setup", "renamed " + std::to_string(lead) + " " + trimmed);
+        if (camerasChanged) {
+            camerasChanged();
+        }
         return true;
     } catch (const std::exception& failure) {
         s_.dialogs.ShowMessage(std::string("Error when renaming the device: ") + failure.what());

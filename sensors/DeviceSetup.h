@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,10 @@ struct DeviceRequest {
     bool startInBump = false;         // accelerometer
     bool calibrateOnConnect = false;  // accelerometer
     bool startInProx = false;         // distance
-    // Cameras: the capture device chosen (empty: none available).
+    // Cameras: the capture device chosen (empty: none available) and its identity.
     std::string driverName;
     int camDriverIndex = -1;
+    std::string usedByDriver;
 };
 
 // Adding, renaming, moving and deleting devices of the setup: the add window's rules, the stored
@@ -96,6 +98,12 @@ public:
     // The entry (other than `except` and its combined partner) whose sensor uses COM
     // `comNumber`; 0 when none.
     int EntryUsingPort(int comNumber, int except = 0) const;
+
+    // The camera rules: the add window's capture-device list, the identity of a device in it
+    // (empty: not a device), and a camera entry that was added, renamed or deleted.
+    std::function<std::vector<std::string>()> cameraDriverList;
+    std::function<std::string(int driverIndex)> cameraDriverIdentity;
+    std::function<void()> camerasChanged;
 
 private:
     bool CheckRequest(const DeviceRequest& request, DeviceKind kind);

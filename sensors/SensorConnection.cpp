@@ -146,7 +146,9 @@ void SensorLink::ConnectSensor(int n) {
         }
         if (IsCamera(kind)) {
             commands.connectEnabled = true;
-            Record("connect", std::to_string(n) + " cameras are not supported yet");
+            if (connectCamera) {
+                connectCamera(n);
+            }
             s_.view.Changed();
             return;
         }
@@ -308,8 +310,8 @@ void SensorLink::cmdConnectSensor_Click(int n) {
             s_.view.connectAllEnabled = true;
             if (record->port != 0) {
                 DisconnectSensor(n);
-            } else {
-                Record("connect", std::to_string(n) + " cameras are not supported yet");
+            } else if (disconnectCamera) {
+                disconnectCamera(n);
             }
         }
     } catch (const std::exception& failure) {

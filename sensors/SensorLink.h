@@ -81,6 +81,9 @@ public:
     // The event-driven kinds: proximity and water, accelerometer and distance. Set once by the
     // program before anything connects.
     void AttachEventSensors(EventSensors& lineState, EventSensors& streaming);
+    // Cameras have no port: connecting and disconnecting entry n goes to the camera rules.
+    std::function<void(int n)> connectCamera;
+    std::function<void(int n)> disconnectCamera;
 
     // Whether entry n's sensor port is open (the temperature half of a combined sensor reads
     // through its lead's).

@@ -155,7 +155,7 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"SMTPTimeoutSeconds", &p.SMTPTimeoutSeconds},
     };
     for (const auto& [key, text] : texts) {
-        keys_.push_back({key, text});
+        keys_.push_back({key, text, nullptr, {}, {}});
     }
     const std::pair<const char*, bool*> flags[] = {
         {"CheckRange", &p.CheckRange},
@@ -173,13 +173,35 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"optRunCommand", &p.optRunCommand},
     };
     for (const auto& [key, flag] : flags) {
-        keys_.push_back({key, nullptr, flag});
+        keys_.push_back({key, nullptr, flag, {}, {}});
     }
     for (int family : kAlertFamilies) {
         const std::string suffix = std::to_string(family);
-        keys_.push_back({"chkOnScreenAlert" + suffix, nullptr, &p.chkOnScreenAlert[family]});
-        keys_.push_back({"chkEmailAlert" + suffix, nullptr, &p.chkEmailAlert[family]});
-        keys_.push_back({"chkPageAlert" + suffix, nullptr, &p.chkPageAlert[family]});
+        keys_.push_back(
+            {"chkOnScreenAlert" + suffix, nullptr, &p.chkOnScreenAlert[family], {}, {}});
+        keys_.push_back({"chkEmailAlert" + suffix, nullptr, &p.chkEmailAlert[family], {}, {}});
+        keys_.push_back({"chkPageAlert" + suffix, nullptr, &p.chkPageAlert[family], {}, {}});
+    }
+    for (int c = 1; c <= 4; ++c) {
+        const std::string n = std::to_string(c);
+        ProxSlotSettings& coupling = p.prox[std::size_t(c)];
+        CameraSettings& camera = p.cameras[std::size_t(c)];
+        const std::string prox = "Program Setup\\Prox" + n;
+        keys_.push_back({"chkCamMon" + n, nullptr, &coupling.chkCamMon, prox, "chkCamMon"});
+        keys_.push_back(
+            {"chkCamUseProx" + n, nullptr, &coupling.chkCamUseProx, prox, "chkCamUseProx"});
+        keys_.push_back(
+            {"chkProxSnapCam" + n, nullptr, &coupling.chkProxSnapCam, prox, "chkProxSnapCam"});
+        keys_.push_back(
+            {"cmbProximNumber" + n, &coupling.cmbProximNumber, nullptr, prox, "cmbProximNumber"});
+        const std::string section = CameraSection(c);
+        keys_.push_back(
+            {"CaptureToAVI" + n, nullptr, &camera.CaptureToAVI, section, "CaptureToAVI"});
+        keys_.push_back(
+            {"AutoDisconnect" + n, nullptr, &camera.AutoDisconnect, section, "AutoDisconnect"});
+        keys_.push_back({"AutoDisconnectInterval" + n, &camera.AutoDisconnectInterval, nullptr,
+                         section, "AutoDisconnectInterval"});
+        keys_.push_back({"FPS" + n, &camera.FPS, nullptr, section, "FPS"});
     }
     // The limit shown at start-up is 1000 kilobytes whatever is stored; a change of a
     // file-logging option puts the stored size in force.
@@ -196,7 +218,34 @@ const SetupPreferences::Key* SetupPreferences::Find(const std::string& name) con
 }
 
 void SetupPreferences::Save(const std::string& key, const std::string& value) {
-    s_.settings.SaveSetting(kProgramSetup, key, value);
+    const Key* found = Find(key);
+    if (found != nullptr && !found->section.empty()) {
+        s_.settings.SaveSetting(found->section, found->storedName, value);
+    } else {
+        s_.settings.SaveSetting(kProgramSetup, key, value);
+    }
+}
+
+void SetupPreferences::CheckCameraBox(const std::string& key, std::string& text) {
+    const CameraSettings defaults;
+    const std::string wanted(Trim(text));
+    int value = 0;
+    const auto [end, error] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), value);
+    const bool whole =
+        !wanted.empty() && error == std::errc() && end == wanted.data() + wanted.size();
+    const int fpsCamera = IndexAfter(key, "FPS");
+    if (IndexAfter(key, "cmbProximNumber")) {
+        text = whole && value >= 1 && value <= 4 ? wanted : " ";  // a sensor slot, or none
+    } else if (fpsCamera) {
+        text = whole && value >= 1 && value <= 30 ? wanted : defaults.FPS;
+    } else {
+        // Half a second to ten minutes of clip.
+        text = whole && value >= 500 && value <= 600000 ? wanted : defaults.AutoDisconnectInterval;
+    }
+    Save(key, text);
+    if (fpsCamera && cameraPictureChanged) {
+        cameraPictureChanged(fpsCamera);
+    }
 }
 
 void SetupPreferences::Refresh() {
@@ -365,6 +414,8 @@ void SetupPreferences::LeaveBox(const std::string& key) {
     } else if (const auto direction = DelayDirection(key)) {
         std::string& text = *Find(key)->text;
         text = s_.proximity.ValidateDelay(*direction, text);
+    } else if (const Key* found = Find(key); found && found->text && !found->section.empty()) {
+        CheckCameraBox(key, *found->text);
     }
     Refresh();
 }
@@ -401,6 +452,9 @@ void SetupPreferences::CloseOpenLogFiles() {
 }
 
 bool SetupPreferences::Tick(const std::string& key, bool ticked) {
+    if (const int camera = IndexAfter(key, "chkSendToSummary")) {
+        return sendToSummary && camera <= 4 ? sendToSummary(camera, ticked) == ticked : false;
+    }
     const Key* found = Find(key);
     if (found == nullptr || found->flag == nullptr) {
         return false;
@@ -536,6 +590,10 @@ bool SetupPreferences::SetPreference(const std::string& key, const std::string& 
                 }
                 return true;
             }
+        }
+        if (IndexAfter(key, "chkSendToSummary")) {
+            const std::optional<bool> ticked = SwitchValue(value);
+            return ticked && Tick(key, *ticked);  // a refusal has said why
         }
         const Key* found = Find(key);
         if (found == nullptr) {

@@ -111,11 +111,20 @@ public:
     // "1"/"0"), followed by the logging switches of the configured entries.
     std::vector<std::pair<std::string, std::string>> PreferencesInForce() const;
 
+    // The cameras' rules: "Send to Summary" of camera c (answers the state the box keeps), and
+    // a camera whose "FPS:" changed.
+    std::function<bool(int camera, bool checked)> sendToSummary;
+    std::function<void(int camera)> cameraPictureChanged;
+
 private:
     struct Key {
         std::string name;
         std::string* text = nullptr;
         bool* flag = nullptr;
+        // Where it is stored, when not under "Program Setup" by its own name (the cameras'
+        // options: "chkCamMon2" is "chkCamMon" of "Program Setup\Prox2").
+        std::string section;
+        std::string storedName;
     };
 
     const Key* Find(const std::string& name) const;
@@ -126,6 +135,8 @@ private:
     void CloseOpenLogFiles();
     bool SetLogging(int n, bool on, bool file);
     bool Refuse(const std::string& key, const std::string& value);
+    // A camera option's box holds a value it can use; otherwise it gets its default back.
+    void CheckCameraBox(const std::string& key, std::string& text);
     void Refresh();
 
     Services s_;

@@ -67,7 +67,7 @@ void PutFourCc(std::string& out, const char (&code)[5]) {
 }
 
 // BITMAPINFOHEADER for a bottom-up 24-bit BI_RGB picture.
-void PutBitmapInfoHeader(std::string& out, const SyntheticFrame& frame) {
+void PutBitmapInfoHeader(std::string& out, const CameraFrame& frame) {
     Put32(out, 40);
     Put32(out, static_cast<std::uint32_t>(frame.width));
     Put32(out, static_cast<std::uint32_t>(frame.height));  // positive: rows run bottom-up
@@ -110,14 +110,14 @@ std::string TwoDigits(long long value) {
 
 }  // namespace
 
-SyntheticFrame RenderSyntheticFrame(int width, int height, Milliseconds elapsed,
-                                    const std::string& stamp) {
+CameraFrame RenderSyntheticFrame(int width, int height, Milliseconds elapsed,
+                                 const std::string& stamp) {
     // 75% colour bars: white, yellow, cyan, green, magenta, red, blue, black (as R, G, B).
     static const std::uint8_t kBars[8][3] = {
         {191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
         {191, 0, 191},   {191, 0, 0},   {0, 0, 191},   {16, 16, 16},
     };
-    SyntheticFrame frame;
+    CameraFrame frame;
     frame.width = width;
     frame.height = height;
     const std::size_t stride = static_cast<std::size_t>(frame.Stride());
@@ -172,7 +172,7 @@ SyntheticFrame RenderSyntheticFrame(int width, int height, Milliseconds elapsed,
 // frame count are written as zero first and patched by Finish, which also adds the index.
 class SyntheticCamera::AviWriter {
 public:
-    static std::unique_ptr<AviWriter> Create(const std::string& path, const SyntheticFrame& first,
+    static std::unique_ptr<AviWriter> Create(const std::string& path, const CameraFrame& first,
                                              int fps, std::string& error) {
         error = RefuseExisting(path);
         if (!error.empty()) {
@@ -199,7 +199,7 @@ public:
 
     // Adds `count` copies of `frame` (more than one when frames were missed). Once writing has
     // failed nothing more is written; Finish reports the failure.
-    void Append(const SyntheticFrame& frame, int count) {
+    void Append(const CameraFrame& frame, int count) {
         for (int i = 0; i < count && error_.empty(); ++i) {
             if (BytesWith(frames_ + 1) > kMaxAviBytes) {
                 cutShort_ = true;
@@ -261,7 +261,7 @@ private:
     static constexpr std::streamoff kMoviSizeAt = 216;
     static constexpr std::uint64_t kHeaderBytes = 224;  // up to the first frame chunk
 
-    AviWriter(const std::string& path, const SyntheticFrame& first, int fps)
+    AviWriter(const std::string& path, const CameraFrame& first, int fps)
         : path_(path),
           width_(first.width),
           height_(first.height),
@@ -274,7 +274,7 @@ private:
         return kHeaderBytes + frames * (8 + frameBytes_) + 8 + 16 * frames;
     }
 
-    void WriteHeader(const SyntheticFrame& first) {
+    void WriteHeader(const CameraFrame& first) {
         const auto w = static_cast<std::uint32_t>(width_);
         const auto h = static_cast<std::uint32_t>(height_);
         const auto rate = static_cast<std::uint32_t>(fps_);
@@ -389,6 +389,19 @@ void SyntheticCamera::SetCaptureSize(int width, int height) {
     }
 }
 
+void SyntheticCamera::SetFrameRate(int fps) {
+    // The clip's header holds its rate: a change waits for the clip to end.
+    if (clip_ || fps < 1 || fps > 60 || fps == options_.fps) {
+        return;
+    }
+    options_.fps = fps;
+    if (timer_ != 0) {
+        loop_.CancelTimer(timer_);
+        timer_ = 0;
+        UpdateTimer();
+    }
+}
+
 void SyntheticCamera::StartPreview() {
     if (!Lost()) {
         previewing_ = true;
@@ -401,12 +414,20 @@ void SyntheticCamera::StopPreview() {
     UpdateTimer();
 }
 
-const SyntheticFrame& SyntheticCamera::CurrentFrame() {
+const CameraFrame& SyntheticCamera::CurrentFrame() {
     // Without running frames the camera still sees: the picture is taken now.
     if (timer_ == 0 || frame_.width != width_ || frame_.height != height_) {
         frame_ = RenderSyntheticFrame(width_, height_, loop_.Elapsed(), Stamp());
     }
     return frame_;
+}
+
+bool SyntheticCamera::GrabFrame(CameraFrame& frame) {
+    if (Lost()) {
+        return false;
+    }
+    frame = CurrentFrame();
+    return true;
 }
 
 bool SyntheticCamera::SaveStill(const std::string& path, std::string& error) {
@@ -418,7 +439,7 @@ bool SyntheticCamera::SaveStill(const std::string& path, std::string& error) {
     if (!error.empty()) {
         return false;
     }
-    const SyntheticFrame& frame = CurrentFrame();
+    const CameraFrame& frame = CurrentFrame();
     std::string header;
     header += "BM";
     Put32(header, static_cast<std::uint32_t>(14 + 40 + frame.pixels.size()));
@@ -451,7 +472,7 @@ bool SyntheticCamera::StartClip(const std::string& path, std::string& error) {
         error = "A clip is already being recorded.";
         return false;
     }
-    const SyntheticFrame first = RenderSyntheticFrame(width_, height_, loop_.Elapsed(), Stamp());
+    const CameraFrame first = RenderSyntheticFrame(width_, height_, loop_.Elapsed(), Stamp());
     clip_ = AviWriter::Create(path, first, options_.fps, error);
     if (!clip_) {
         return false;

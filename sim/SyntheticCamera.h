@@ -23,20 +23,10 @@ struct SyntheticCameraOptions {
     friend bool operator==(const SyntheticCameraOptions&, const SyntheticCameraOptions&) = default;
 };
 
-// One picture as a bottom-up, 24-bit BGR device-independent bitmap with rows padded to 4 bytes:
-// the layout both the .bmp files and the frames of the .avi clips store.
-struct SyntheticFrame {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-
-    int Stride() const { return (width * 3 + 3) / 4 * 4; }
-};
-
 // Draws the test pattern at `elapsed`: colour bars that scroll one frame width every four
 // seconds, with `stamp` written in white on a black box in the top left corner.
-SyntheticFrame RenderSyntheticFrame(int width, int height, Milliseconds elapsed,
-                                    const std::string& stamp);
+CameraFrame RenderSyntheticFrame(int width, int height, Milliseconds elapsed,
+                                 const std::string& stamp);
 
 struct SyntheticCameraSlot;
 
@@ -56,12 +46,15 @@ public:
     // Sizes from 16x16 to 1920x1080 are taken; anything else is ignored. A clip keeps the size it
     // started with, so its frames all match its header.
     void SetCaptureSize(int width, int height) override;
+    // 1 to 60 pictures per second; a clip keeps the rate it started with.
+    void SetFrameRate(int fps) override;
     void StartPreview() override;
     void StopPreview() override;
     bool SaveStill(const std::string& path, std::string& error) override;
     bool StartClip(const std::string& path, std::string& error) override;
     void StopClip(std::function<void(const std::string& error)> done) override;
     bool Recording() const override { return clip_ != nullptr; }
+    bool GrabFrame(CameraFrame& frame) override;
 
     // Pulls the cable: a clip being recorded is closed cleanly, then onLost runs. From then on
     // every operation fails with the same text.
@@ -70,7 +63,7 @@ public:
 
     bool Previewing() const { return previewing_; }
     // The picture as it is now (rendered on demand when no frame has come yet).
-    const SyntheticFrame& CurrentFrame();
+    const CameraFrame& CurrentFrame();
 
 private:
     friend class SyntheticCameraBackend;
@@ -94,7 +87,7 @@ private:
     TimerId timer_ = 0;
     Milliseconds framesStart_{0};  // when frames began to run; frame k is due k periods later
     long long frameIndex_ = 0;
-    SyntheticFrame frame_;
+    CameraFrame frame_;
     std::unique_ptr<AviWriter> clip_;
     std::string lostText_;
     // The back-end's record of this camera number, when the back-end opened this device.

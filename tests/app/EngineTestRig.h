@@ -44,9 +44,10 @@ public:
     // Builds a fresh engine and runs its start-up; `beforeRun` may set hooks first.
     Engine& Start(const StartupSwitches& switches = {},
                   const std::function<void(Engine&)>& beforeRun = nullptr) {
-        engine = std::make_unique<Engine>(EngineServices{
-            loop, clock, dialogs, journal, ports, settings, machine, files, system, sound,
-            smtpClient, systemMail, folder.path().toStdString(), "/cfg", nullptr, secrets});
+        engine = std::make_unique<Engine>(
+            EngineServices{loop, clock, dialogs, journal, ports, settings, machine, files, system,
+                           sound, smtpClient, systemMail, folder.path().toStdString(), "/cfg",
+                           nullptr, secrets, nullptr, nullptr, cameraBackend});
         if (beforeRun) {
             beforeRun(*engine);
         }
@@ -67,7 +68,8 @@ public:
     SilentSoundPlayer sound;
     RecordingSmtpClient smtpClient;
     UnconfiguredMailTransport systemMail;
-    SecretStore* secrets = nullptr;  // none: the passwords stay in the settings
+    SecretStore* secrets = nullptr;          // none: the passwords stay in the settings
+    CameraBackend* cameraBackend = nullptr;  // none: no capture devices
     std::unique_ptr<Engine> engine;
 };
 

@@ -149,7 +149,7 @@ TEST_F(CameraManagerTest, OnlyOneCameraHoldsTheSummaryTab) {
 
 TEST_F(CameraManagerTest, ProximityRecordsAShortClipAndKeepsEveryStill) {
     AddCamera(4, "1", 0, "Desk");
-    manager->SetOptions(1, {.captureToAvi = true});
+    prefs.cameras[1].CaptureToAVI = true;
     prefs.prox[1].chkProxSnapCam = true;
     prefs.PrefaceFiles = "desk_";
     ASSERT_TRUE(manager->ConnectCam(1, 4));
@@ -183,7 +183,7 @@ TEST_F(CameraManagerTest, ProximityRecordsAShortClipAndKeepsEveryStill) {
 
 TEST_F(CameraManagerTest, CameraUnpluggedWhileRecordingIsNoLongerAttached) {
     AddCamera(2, "3", 1, "Hall");
-    manager->SetOptions(3, {.captureToAvi = true});
+    prefs.cameras[3].CaptureToAVI = true;
     ASSERT_TRUE(manager->ConnectCam(3, 2));
     manager->CaptureOnProximity(2);
     auto* device = dynamic_cast<FakeCameraDevice*>(manager->Device(3));

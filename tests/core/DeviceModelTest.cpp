@@ -236,10 +236,12 @@ TEST_F(DeviceModelTest, CameraTableUses99ForFreeNumbers) {
     ASSERT_EQ(Add("Vigiltron/V (Video)", 1), 4);
     EXPECT_EQ(model.FindFreeSlot(DeviceKind::MotionCamera), "");
     EXPECT_TRUE(dialogs.Messages().empty());
+    EXPECT_EQ(model.CameraEntry(3), 3);  // a "with Motion Det" entry holds its number too
 
     // Deleting a camera frees its number and lowers the stored camera count, never below 0.
     ASSERT_TRUE(model.DeleteEntry(1));
     EXPECT_EQ(model.CameraDriver(1), 99);
+    EXPECT_EQ(model.CameraEntry(1), 0);
     EXPECT_EQ(settings.GetSetting("Program Setup\\", "TotalCameras"), "1");
     EXPECT_EQ(model.FindFreeSlot(DeviceKind::Camera), "1");
     ASSERT_TRUE(model.DeleteEntry(3));
@@ -251,11 +253,7 @@ TEST_F(DeviceModelTest, CameraTableUses99ForFreeNumbers) {
     model.SetCameraDriver(5, 5);
     EXPECT_EQ(model.CameraDriver(0), 99);
     EXPECT_EQ(model.CameraDriver(5), 99);
-    EXPECT_EQ(model.ProxCameraLink(1), 99);
-    model.SetProxCameraLink(1, 2);
-    EXPECT_EQ(model.ProxCameraLink(1), 2);
     model.ClearDeviceTables();
-    EXPECT_EQ(model.ProxCameraLink(1), 99);
     EXPECT_EQ(model.CameraDriver(2), 99);
 }
 

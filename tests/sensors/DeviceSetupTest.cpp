@@ -132,18 +132,28 @@ TEST_F(DeviceSetupTest, AddWindowFillsDefaultsAndStoresTheOptions) {
     EXPECT_FALSE(model.Entry(1)->IsConnected());  // adding never connects
     EXPECT_FALSE(ports.IsBusy(8));
 
-    // Cameras need a capture device; only one V2 camera may exist.
+    // Cameras need a capture device; the list's "none found" line is not one. Only one V2
+    // camera may exist.
+    std::vector<std::string> devices = {"No video capture devices found"};
+    deviceSetup.cameraDriverList = [&] { return devices; };
+    deviceSetup.cameraDriverIdentity = [&](int i) {
+        return devices[0] == "No video capture devices found" ? ""
+                                                              : "/dev/video" + std::to_string(i);
+    };
     EXPECT_TRUE(deviceSetup.SelectType("Vigiltron/V2 (Single camera only)"));
     EXPECT_EQ(v.nameBox, "Vigiltron/V2 002");
+    EXPECT_EQ(v.cameraDrivers, devices);
     dialogs.Clear();
     EXPECT_FALSE(deviceSetup.AddFromWindow());
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"No Vigiltron/V camera drivers found for this camera."});
-    v.cameraDrivers = {"Synthetic camera"};
-    v.selectedDriver = 0;
+    devices = {"USB Camera A", "USB Camera B"};
+    EXPECT_TRUE(deviceSetup.SelectType("Vigiltron/V2 (Single camera only)"));
+    v.selectedDriver = 1;
     ASSERT_TRUE(deviceSetup.AddFromWindow());
-    EXPECT_EQ(Tree(2, "DriverName"), "Synthetic camera");
-    EXPECT_EQ(Tree(2, "CamDriverIndex"), "0");
+    EXPECT_EQ(Tree(2, "DriverName"), "USB Camera B");
+    EXPECT_EQ(Tree(2, "CamDriverIndex"), "1");
+    EXPECT_EQ(Tree(2, "UsedByDriver"), "/dev/video1");
     EXPECT_EQ(Tree(2, "Port"), "<none>");
     EXPECT_EQ(settings.GetSetting("Program Setup", "TotalCameras"), "1");
     EXPECT_EQ(Counts(), "2/2");

@@ -634,8 +634,15 @@ TEST_F(StreamingSensorsTest, BumpShowsLogsAndAlerts) {
 TEST_F(StreamingSensorsTest, DistanceInProximityModeDrivesTheProximityActions) {
     rig.prefs.chkOnScreenOnProx = true;
     rig.prefs.optSystemLock = true;
-    rig.model.SetProxCameraLink(2, 7);
-    rig.prefs.prox[2].chkCamUseProx = true;
+    // Camera 1 (entry 7) follows slot 2; camera 2 would too but only monitors.
+    DeviceRecord camera;
+    camera.deviceType = kTypeCamera;
+    camera.subIndex = "1";
+    rig.model.SetEntry(7, camera);
+    camera.subIndex = "2";
+    rig.model.SetEntry(8, camera);
+    rig.prefs.prox[1] = {.chkCamUseProx = true, .cmbProximNumber = "2"};
+    rig.prefs.prox[2] = {.chkCamMon = true, .chkCamUseProx = true, .cmbProximNumber = "2"};
     auto sensor = Add(3, DeviceKind::Distance, 6, "2", /*eventMode=*/true);
     sensor->SetDistance(std::nullopt);
     link.ConnectSensor(3);

@@ -18,6 +18,7 @@ public:
     void SetCaptureSize(int width, int height) override {
         log_->push_back("size " + std::to_string(width) + "x" + std::to_string(height));
     }
+    void SetFrameRate(int fps) override { log_->push_back("fps " + std::to_string(fps)); }
     void StartPreview() override { log_->push_back("preview on"); }
     void StopPreview() override { log_->push_back("preview off"); }
     bool SaveStill(const std::string& path, std::string&) override {
@@ -35,6 +36,10 @@ public:
         done("");
     }
     bool Recording() const override { return recording_; }
+    bool GrabFrame(CameraFrame& frame) override {
+        frame = CameraFrame{2, 2, std::vector<std::uint8_t>(16, 0x80)};
+        return true;
+    }
 
     // The device is unplugged: a running clip is closed first, as real back-ends do.
     void Unplug(const std::string& why) {
