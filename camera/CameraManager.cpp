@@ -211,6 +211,7 @@ bool CameraManager::ConnectCam(int camera, int setupIndex) {
         ShowCameraNames();
 
         SummaryRow& row = s_.view.Row(setupIndex);
+        row.picture = "greendot.gif";
         row.reading = "On";
         row.readingColour = TextColour::Blue;
         row.status.clear();
@@ -407,15 +408,9 @@ bool CameraManager::SaveStill(int camera, std::string& error) {
     }
     try {
         const std::string path = NextCaptureName(".bmp");
-        // The live display pauses for the grab, unless a clip is recording from it.
-        const bool pausePreview = !device->Recording();
-        if (pausePreview) {
-            device->StopPreview();
-        }
+        // The device keeps its latest picture: the live display goes on while it is saved (a
+        // real camera stopped for the grab takes a second or more to start again).
         const bool saved = device->SaveStill(path, error);
-        if (pausePreview) {
-            device->StartPreview();
-        }
         if (saved) {
             s_.journal.Record("camera", "Still saved: " + path);
         }

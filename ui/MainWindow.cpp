@@ -2,14 +2,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/CameraView.h"
 #include "ui/Forward.h"
 #include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
@@ -40,12 +45,10 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
         tabs_->addTab(page, QString::fromStdString(TabName(tab)));
         sensorTabs_.push_back(page);
     }
-    // Cameras show here once they are connected; until then the tab says there are none.
-    videoTab_ = new QLabel(QStringLiteral("No Vigiltron/V cameras present."), tabs_);
-    videoTab_->setObjectName(QStringLiteral("Video"));
-    videoTab_->setAlignment(Qt::AlignCenter);
-    SetPointSize(*videoTab_, 14);
+    videoTab_ = BuildVideoTab();
     tabs_->addTab(videoTab_, QStringLiteral("Video"));
+    // Acting on a change of the front view only: the tab the user chose stays otherwise.
+    frontView_ = view_.cameras.frontView;
     helpWindow_ = new HelpWindow(this);
     BuildMenus();
     setWindowIcon(ProgramIcon());
@@ -141,6 +144,64 @@ void MainWindow::BuildMenus() {
     AddCommand(helpMenu_, QStringLiteral("&About Vigiltron Manager"), c.about);
 }
 
+QWidget* MainWindow::BuildVideoTab() {
+    auto* page = new QWidget(tabs_);
+    page->setObjectName(QStringLiteral("Video"));
+    auto* layout = new QVBoxLayout(page);
+
+    // Cameras show here once they are connected; until then the tab says there are none.
+    noCamerasNotice_ = new QLabel(QStringLiteral("No Vigiltron/V cameras present."), page);
+    noCamerasNotice_->setObjectName(QStringLiteral("noCamerasNotice"));
+    noCamerasNotice_->setAlignment(Qt::AlignCenter);
+    SetPointSize(*noCamerasNotice_, 14);
+    layout->addWidget(noCamerasNotice_, 1);
+
+    cameraGrid_ = new QWidget(page);
+    cameraGrid_->setObjectName(QStringLiteral("cameraGrid"));
+    auto* gridLayout = new QVBoxLayout(cameraGrid_);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout;
+    for (int v = 1; v <= 4; ++v) {
+        auto* camera = new CameraViewWidget(commands_.grabCameraFrame, cameraGrid_);
+        camera->setObjectName(QStringLiteral("cameraView%1").arg(v));
+        grid->addWidget(camera, (v - 1) / 2, (v - 1) % 2);
+        videoViews_[std::size_t(v)] = camera;
+    }
+    gridLayout->addLayout(grid, 1);
+    resolutionChange_ = new QPushButton(QStringLiteral("&Resolution Change"), cameraGrid_);
+    resolutionChange_->setObjectName(QStringLiteral("resolutionChange"));
+    connect(resolutionChange_, &QPushButton::clicked, this,
+            [this] { Forward(commands_.changeResolution); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(resolutionChange_);
+    gridLayout->addLayout(buttons);
+    layout->addWidget(cameraGrid_, 1);
+    return page;
+}
+
+void MainWindow::RenderVideoTab() {
+    const CameraViewData& cameras = view_.cameras;
+    noCamerasNotice_->setVisible(cameras.noCamerasNoticeVisible);
+    // Hidden views stop asking for pictures.
+    cameraGrid_->setVisible(!cameras.noCamerasNoticeVisible);
+    for (int v = 1; v <= 4; ++v) {
+        videoViews_[std::size_t(v)]->Render(cameras.views[std::size_t(v)]);
+    }
+    if (cameras.frontView != frontView_) {
+        frontView_ = cameras.frontView;
+        if (frontView_ == 0) {
+            tabs_->setCurrentWidget(summary_);
+        } else if (frontView_ >= 1 && frontView_ <= 4) {
+            tabs_->setCurrentWidget(videoTab_);
+        }
+    }
+}
+
+CameraViewWidget* MainWindow::VideoView(int view) const {
+    return view >= 1 && view <= 4 ? videoViews_[std::size_t(view)] : nullptr;
+}
+
 void MainWindow::ScheduleRefresh() {
     if (!refreshTimer_.isActive()) {
         refreshTimer_.start();
@@ -160,6 +221,7 @@ void MainWindow::Refresh() {
         page->Render();
         tabs_->setTabVisible(tabs_->indexOf(page), view_.TabAt(page->Kind()).visible);
     }
+    RenderVideoTab();
     connectAllAction_->setEnabled(view_.connectAllEnabled);
     placeInTrayAction_->setEnabled(!view_.inTray);
     tray_->Render();

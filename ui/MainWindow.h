@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -13,10 +14,12 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QTabWidget;
 
 namespace vigiltron {
 
+class CameraViewWidget;
 class HelpWindow;
 class SensorTab;
 class SummaryTab;
@@ -51,10 +54,19 @@ public:
     QMenu* HelpMenu() const { return helpMenu_; }
     HelpWindow* Help() const { return helpWindow_; }
     TrayIcon* Tray() const { return tray_; }
+    // The Video tab: the notice that no camera is present, or the four camera views (1..4) with
+    // "Resolution Change".
+    QWidget* VideoTab() const { return videoTab_; }
+    QLabel* NoCamerasNotice() const { return noCamerasNotice_; }
+    QWidget* CameraGrid() const { return cameraGrid_; }
+    CameraViewWidget* VideoView(int view) const;
+    QPushButton* ResolutionChangeButton() const { return resolutionChange_; }
     QAction* PlaceInTrayAction() const { return placeInTrayAction_; }
 
 private:
     void BuildMenus();
+    QWidget* BuildVideoTab();
+    void RenderVideoTab();
     QAction* AddCommand(QMenu* menu, const QString& caption, const std::function<void()>& command);
     void ScheduleRefresh();
     void ApplyBusyPointer(bool busy);
@@ -70,7 +82,12 @@ private:
     QAction* removeFromStartupAction_ = nullptr;
     QAction* regCleanAction_ = nullptr;
     QAction* placeInTrayAction_ = nullptr;
-    QLabel* videoTab_ = nullptr;
+    QWidget* videoTab_ = nullptr;
+    QLabel* noCamerasNotice_ = nullptr;
+    QWidget* cameraGrid_ = nullptr;
+    std::array<CameraViewWidget*, 5> videoViews_{};  // 1..4; 0 is the Summary tab's
+    QPushButton* resolutionChange_ = nullptr;
+    int frontView_ = 0;  // the view model's front view last acted on
     TrayIcon* tray_ = nullptr;
     bool windowHidden_ = false;
     QMenu* helpMenu_ = nullptr;

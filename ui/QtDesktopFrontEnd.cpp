@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include "core/ViewModel.h"
+#include "platform/QtCameraBackend.h"
 #include "platform/QtSoundPlayer.h"
 #include "ui/AddDeviceWindow.h"
 #include "ui/AlarmWindow.h"
@@ -120,6 +121,10 @@ std::unique_ptr<Dialogs> QtDesktopFrontEnd::MakeDialogs() {
 
 std::unique_ptr<SoundPlayer> QtDesktopFrontEnd::MakeSoundPlayer(const std::string& wavePath) {
     return std::make_unique<QtSoundPlayer>(QString::fromStdString(wavePath));
+}
+
+std::unique_ptr<CameraBackend> QtDesktopFrontEnd::MakeCameraBackend(EventLoop& loop) {
+    return std::make_unique<QtCameraBackend>(loop);
 }
 
 std::unique_ptr<DesktopWindows> QtDesktopFrontEnd::ShowWindows(ViewModel& view,

@@ -57,6 +57,8 @@ ScreenshotTour::ScreenshotTour(const ViewModel& view, Windows windows, Commands 
         Save(main, QStringLiteral("summary"));
         main->Tabs()->setCurrentIndex(1);
         Save(main, QStringLiteral("sensor-tab-temperature"));
+        main->Tabs()->setCurrentWidget(main->VideoTab());
+        Save(main, QStringLiteral("video-tab"));
         main->Tabs()->setCurrentIndex(0);
     });
     Add(0, [this] { Forward(commands_.openSetup); });

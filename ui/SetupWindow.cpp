@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ui/SetupAlertsPage.h"
+#include "ui/SetupCamerasPage.h"
 #include "ui/SetupDevicesPage.h"
 #include "ui/SetupIntervalsPage.h"
 #include "ui/SetupLoggingPage.h"
@@ -56,12 +57,14 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     devices_ = new SetupDevicesPage(commands_, rendered);
     proximity_ = new SetupProximityPage(commands_, rendered);
     intervals_ = new SetupIntervalsPage(commands_, rendered);
+    cameras_ = new SetupCamerasPage(commands_, rendered);
     // In the order of Page.
     tabs_->addTab(Scrolling(alerts_, tabs_), QStringLiteral("Thresholds && Alerts"));
     tabs_->addTab(Scrolling(logging_, tabs_), QStringLiteral("Logging"));
     tabs_->addTab(Scrolling(devices_, tabs_), QStringLiteral("Devices"));
     tabs_->addTab(Scrolling(proximity_, tabs_), QStringLiteral("Proximity Events"));
     tabs_->addTab(Scrolling(intervals_, tabs_), QStringLiteral("Intervals && Start-up"));
+    tabs_->addTab(Scrolling(cameras_, tabs_), QStringLiteral("Cameras"));
 
     ok_ = new QPushButton(QStringLiteral("&OK"), this);
     ok_->setObjectName(QStringLiteral("cmdOK"));
@@ -76,8 +79,8 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     ShowPage(Page::Devices);
     // Large enough to show the tallest page whole, as long as that fits a 1024 x 768 screen.
     QSize pages;
-    for (QWidget* page :
-         std::initializer_list<QWidget*>{alerts_, logging_, devices_, proximity_, intervals_}) {
+    for (QWidget* page : std::initializer_list<QWidget*>{alerts_, logging_, devices_, proximity_,
+                                                         intervals_, cameras_}) {
         pages = pages.expandedTo(page->sizeHint());
     }
     const QSize chrome(48, tabs_->tabBar()->sizeHint().height() + ok_->sizeHint().height() + 56);
@@ -103,6 +106,7 @@ void SetupWindow::Render(bool opening) {
     devices_->Render(view_);
     proximity_->Render(prefs_);
     intervals_->Render(view_, prefs_);
+    cameras_->Render(view_, prefs_);
 
     const bool alertsAsked = view_.setupWindowOnAlertsPage && !onAlertsPageShown_;
     const bool proximityAsked = view_.setupWindowOnProximityPage && !onProximityPageShown_;

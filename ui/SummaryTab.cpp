@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/CameraView.h"
 #include "ui/ViewStyle.h"
 
 namespace vigiltron {
@@ -42,9 +44,13 @@ void Run(const Command& command, Args... args) {
 SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidget* parent)
     : QWidget(parent), view_(view), commands_(std::move(commands)) {
     auto* outer = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout;
+    outer->addLayout(columns, 1);
+    auto* rowsColumn = new QVBoxLayout;
+    columns->addLayout(rowsColumn, 3);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
-    outer->addLayout(grid);
+    rowsColumn->addLayout(grid);
 
     for (int n = 1; n <= 10; ++n) {
         Row& row = rows_[std::size_t(n)];
@@ -72,7 +78,8 @@ SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidg
         grid->addWidget(row.picture, line, 4);
     }
     grid->setColumnStretch(3, 1);
-    outer->addStretch(1);
+    rowsColumn->addStretch(1);
+    columns->addWidget(BuildCameraColumn(), 2);
 
     connectAllButton_ = new QPushButton(QStringLiteral("Connect All"), this);
     connectAllButton_->setObjectName(QStringLiteral("connectAllButton"));
@@ -87,11 +94,64 @@ SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidg
 
 SummaryTab::~SummaryTab() = default;
 
+QWidget* SummaryTab::BuildCameraColumn() {
+    auto* column = new QWidget(this);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    surveillance_ = new QGroupBox(QStringLiteral("Video Surveillance"), column);
+    surveillance_->setObjectName(QStringLiteral("surveillanceFrame"));
+    auto* explanation = new QLabel(
+        QStringLiteral("A camera sent to the Summary tab shows its live picture here. Tick "
+                       "\"Send to Summary\" for a camera on the Cameras page of Sensor Setup."),
+        surveillance_);
+    explanation->setWordWrap(true);
+    auto* surveillanceLayout = new QVBoxLayout(surveillance_);
+    surveillanceLayout->addWidget(explanation);
+    surveillanceLayout->addStretch(1);
+    layout->addWidget(surveillance_, 1);
+
+    cameraPanel_ = new QWidget(column);
+    auto* panelLayout = new QVBoxLayout(cameraPanel_);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    cameraCaption_ = new QLabel(cameraPanel_);
+    cameraCaption_->setObjectName(QStringLiteral("summaryCameraCaption"));
+    cameraCaption_->setAlignment(Qt::AlignHCenter);
+    panelLayout->addWidget(cameraCaption_);
+    camera_ = new CameraViewWidget(commands_.grabCameraFrame, cameraPanel_);
+    camera_->setObjectName(QStringLiteral("summaryCameraView"));
+    // The camera's name is shown above the picture by the caption of the tab.
+    camera_->SetCaptionShown(false);
+    panelLayout->addWidget(camera_, 1);
+    // Alt+S belongs to the Setup menu.
+    savePicture_ = new QPushButton(QStringLiteral("Save &Picture"), cameraPanel_);
+    savePicture_->setObjectName(QStringLiteral("savePicture"));
+    connect(savePicture_, &QPushButton::clicked, this, [this] { Run(commands_.savePicture); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(savePicture_);
+    panelLayout->addLayout(buttons);
+    layout->addWidget(cameraPanel_, 1);
+    return column;
+}
+
 void SummaryTab::Render() {
     for (int n = 1; n <= 10; ++n) {
         RenderRow(rows_[std::size_t(n)], view_.Row(n));
     }
     connectAllButton_->setEnabled(view_.connectAllEnabled);
+    RenderCamera();
+}
+
+void SummaryTab::RenderCamera() {
+    const CameraViewData& cameras = view_.cameras;
+    surveillance_->setVisible(cameras.surveillanceFrameVisible);
+    // A hidden view stops asking for pictures.
+    cameraPanel_->setVisible(!cameras.surveillanceFrameVisible);
+    SetTextIfChanged(*cameraCaption_, cameras.summaryCameraCaption);
+    cameraCaption_->setVisible(cameras.summaryCameraCaptionVisible);
+    camera_->Render(cameras.views[0]);
+    savePicture_->setEnabled(cameras.savePictureEnabled);
 }
 
 void SummaryTab::RenderRow(Row& row, const SummaryRow& data) {

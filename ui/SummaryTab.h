@@ -9,6 +9,7 @@
 #include "app/MainWindowCommands.h"
 #include "core/ViewModel.h"
 
+class QGroupBox;
 class QLabel;
 class QMenu;
 class QPoint;
@@ -16,13 +17,17 @@ class QPushButton;
 
 namespace vigiltron {
 
+class CameraViewWidget;
+
 // The Summary tab: one row per setup index 1..10 (name, reading, unit letter, status text and
-// status picture) and the "Connect All" button. Rows of unused entries are hidden.
+// status picture) and the "Connect All" button. Rows of unused entries are hidden. Beside the
+// rows, the camera sent to the Summary tab shows its live picture with "Save Picture"; while no
+// camera is there, the "Video Surveillance" frame says how to send one.
 class SummaryTab : public QWidget {
     Q_OBJECT
 public:
     // The view model must outlive the tab. Of the commands the tab uses "Connect All", the
-    // connect toggle and the row menu's.
+    // connect toggle, the row menu's and the Summary camera's.
     SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidget* parent = nullptr);
     ~SummaryTab() override;
 
@@ -41,6 +46,10 @@ public:
     QLabel* StatusLabel(int setupIndex) const;
     QLabel* PictureLabel(int setupIndex) const;
     QPushButton* ConnectAllButton() const { return connectAllButton_; }
+    QGroupBox* SurveillanceFrame() const { return surveillance_; }
+    QLabel* CameraCaption() const { return cameraCaption_; }
+    CameraViewWidget* CameraPicture() const { return camera_; }
+    QPushButton* SavePictureButton() const { return savePicture_; }
 
 private:
     struct Row {
@@ -54,7 +63,9 @@ private:
     };
 
     const Row* RowAt(int setupIndex) const;
+    QWidget* BuildCameraColumn();
     void RenderRow(Row& row, const SummaryRow& data);
+    void RenderCamera();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ShowRowMenu(int setupIndex, const QPoint& globalPos);
 
@@ -62,6 +73,11 @@ private:
     MainWindowCommands commands_;
     std::array<Row, 11> rows_;  // 1..10; 0 unused
     QPushButton* connectAllButton_ = nullptr;
+    QGroupBox* surveillance_ = nullptr;
+    QWidget* cameraPanel_ = nullptr;
+    QLabel* cameraCaption_ = nullptr;
+    CameraViewWidget* camera_ = nullptr;
+    QPushButton* savePicture_ = nullptr;
     std::unique_ptr<QMenu> rowMenu_;
 };
 

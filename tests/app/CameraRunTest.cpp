@@ -84,6 +84,7 @@ TEST_F(CameraRunTest, WalkUpSavesAStillAndAFourSecondClipAndKeepsStillsOfOneSeco
     Engine& e = Start();
     ASSERT_TRUE(e.cameras.IsAttached(1));
     EXPECT_EQ(e.view.Row(2).reading, "On");
+    EXPECT_EQ(e.view.Row(2).picture, "greendot.gif");
     EXPECT_EQ(e.view.cameras.views[1].caption, "Door camera");
     EXPECT_FALSE(e.view.cameras.noCamerasNoticeVisible);
     EXPECT_EQ(e.view.cameras.names[1], "Door camera");
@@ -119,6 +120,7 @@ TEST_F(CameraRunTest, WalkUpSavesAStillAndAFourSecondClipAndKeepsStillsOfOneSeco
     EXPECT_FALSE(e.cameras.IsAttached(1));
     EXPECT_EQ(e.view.cameras.views[1].caption, "Camera 1 Not Attached");
     EXPECT_EQ(e.view.Row(2).status, "Sensor Error");
+    EXPECT_EQ(e.view.Row(2).picture, "reddot.gif");
     EXPECT_TRUE(dialogs.Saw(kConnectError));
 }
 
