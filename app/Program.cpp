@@ -277,7 +277,7 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     std::unique_ptr<ScenarioRunner> runner;
     if (scenario) {
         auto simulated = std::make_unique<SimulatedPortFactory>(*loop);
-        runner = std::make_unique<ScenarioRunner>(*loop, *simulated);
+        runner = std::make_unique<ScenarioRunner>(*loop, *simulated, clock.get());
         runner->Start(*scenario);
         journal->Record("status",
                         "simulated sensors attached: " + std::to_string(scenario->sensors.size()));

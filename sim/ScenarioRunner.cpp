@@ -2,8 +2,8 @@
 
 namespace vigiltron {
 
-ScenarioRunner::ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory)
-    : loop_(loop), factory_(factory), cameras_(loop) {}
+ScenarioRunner::ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory, const Clock* clock)
+    : loop_(loop), factory_(factory), cameras_(loop, clock) {}
 
 ScenarioRunner::~ScenarioRunner() {
     for (const TimerId id : timers_) {

@@ -18,7 +18,8 @@ namespace vigiltron {
 // counted from Start.
 class ScenarioRunner {
 public:
-    ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory);
+    // `clock`, when given, dates the synthetic cameras' pictures; it must outlive the runner.
+    ScenarioRunner(EventLoop& loop, SimulatedPortFactory& factory, const Clock* clock = nullptr);
     // Cancels the changes still to come; the sensors stay attached to the factory.
     ~ScenarioRunner();
     ScenarioRunner(const ScenarioRunner&) = delete;

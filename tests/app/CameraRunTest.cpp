@@ -114,7 +114,13 @@ TEST_F(CameraRunTest, WalkUpSavesAStillAndAFourSecondClipAndKeepsStillsOfOneSeco
     EXPECT_EQ(Captures().size(), 3u);
     EXPECT_EQ(settings.GetSetting("Program Setup\\Prox1", "chkCamMon"), "1");
 
-    // Unplugged: the view says so, the entry shows the error, the next walk-up captures nothing.
+    // Unplugged while it records: the clip is closed and plays, the view says the camera is
+    // gone, and its row shows the error.
+    ASSERT_TRUE(e.setupPreferences.SetPreference("chkCamMon1", "0"));
+    loop.RunFor(1s);
+    proximity->SetPresent(false);
+    loop.RunFor(2s);
+    ASSERT_TRUE(e.cameras.ClipTimerRunning(1));
     cameras.Unplug(1);
     loop.RunFor(100ms);
     EXPECT_FALSE(e.cameras.IsAttached(1));
@@ -122,6 +128,21 @@ TEST_F(CameraRunTest, WalkUpSavesAStillAndAFourSecondClipAndKeepsStillsOfOneSeco
     EXPECT_EQ(e.view.Row(2).status, "Sensor Error");
     EXPECT_EQ(e.view.Row(2).picture, "reddot.gif");
     EXPECT_TRUE(dialogs.Saw(kConnectError));
+    const std::vector<std::string> files = Captures();
+    ASSERT_EQ(files.size(), 5u);
+    const double cut = ClipSeconds(CapturePath(files[3]));  // the second clip, sorted by time
+    EXPECT_GT(cut, 1.5);
+    EXPECT_LT(cut, 2.5);
+
+    // "Resolution Change" asks for the camera and the size, and keeps it.
+    dialogs.QueueText("1");
+    dialogs.QueueText("800x600");
+    e.cameras.ChangeResolution();
+    EXPECT_EQ(settings.GetSetting("Program Setup\\Camera1", "Resolution"), "800x600");
+    dialogs.Clear();
+    dialogs.QueueText("3");
+    e.cameras.ChangeResolution();
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Incorrect Camera Index"});
 }
 
 TEST_F(CameraRunTest, NoCamsLeavesTheCamerasAloneUntilConnectedByHand) {
