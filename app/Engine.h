@@ -32,6 +32,7 @@
 #include "core/ViewModel.h"
 #include "reporting/FtpClient.h"
 #include "reporting/FtpUpdateEngine.h"
+#include "reporting/MqttClient.h"
 #include "reporting/LogFiles.h"
 #include "reporting/StatusReport.h"
 #include "reporting/UnconfiguredFtpClient.h"
@@ -77,6 +78,8 @@ struct EngineServices {
     // The cameras (USB or synthetic); null: none, `noCameraReason` says why when one is opened.
     CameraBackend* cameraBackend = nullptr;
     std::string noCameraReason = "No video capture devices found";
+    // The MQTT broker connection of the publisher; null: none (nothing is ever published).
+    MqttClient* mqttClient = nullptr;
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
