@@ -282,16 +282,21 @@ void CameraManager::Release(int camera) {
     }
 }
 
+void CameraManager::ClearSummaryView() {
+    CameraViewData& views = s_.view.cameras;
+    views.views[0] = CameraView{};
+    views.surveillanceFrameVisible = true;
+    views.summaryCameraCaption.clear();
+    views.summaryCameraCaptionVisible = false;
+    views.savePictureEnabled = false;
+    summaryCamera_ = kNoSummaryCamera;
+}
+
 void CameraManager::ShowNotAttached(int camera, int setupIndex) {
     CameraViewData& views = s_.view.cameras;
     views.views[std::size_t(camera)] = CameraView{NotAttachedCaption(camera), false, 0};
     if (summaryCamera_ == camera) {
-        views.views[0] = CameraView{};
-        views.surveillanceFrameVisible = true;
-        views.summaryCameraCaption.clear();
-        views.summaryCameraCaptionVisible = false;
-        views.savePictureEnabled = false;
-        summaryCamera_ = kNoSummaryCamera;
+        ClearSummaryView();
     }
     views.noCamerasNoticeVisible = std::none_of(
         cameras_.begin(), cameras_.end(), [](const Camera& c) { return c.device != nullptr; });
@@ -506,12 +511,7 @@ void CameraManager::ReopenAfterClip(int camera) {
     cam.device.reset();
     CameraViewData& views = s_.view.cameras;
     if (summaryCamera_ == camera) {
-        views.views[0] = CameraView{};
-        views.surveillanceFrameVisible = true;
-        views.summaryCameraCaption.clear();
-        views.summaryCameraCaptionVisible = false;
-        views.savePictureEnabled = false;
-        summaryCamera_ = kNoSummaryCamera;
+        ClearSummaryView();
     }
     views.frontView = 0;
     std::string error;

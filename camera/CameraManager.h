@@ -116,6 +116,8 @@ private:
     void ShowConnectError(int setupIndex);
     void ShowSensorError(int setupIndex);
     void ShowNotAttached(int camera, int setupIndex);
+    // The Summary tab goes back to its "Video Surveillance" frame.
+    void ClearSummaryView();
     // Drops the device; a clip still being recorded is finished first so its file stays whole.
     void Release(int camera);
     void DeviceLost(int camera, unsigned generation, const std::string& error);

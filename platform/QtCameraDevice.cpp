@@ -19,26 +19,11 @@
 #include <system_error>
 #include <tuple>
 
+#include "core/NewFile.h"
+
 namespace vigiltron {
 
 namespace {
-
-// The camera writes only new files: an existing one (or a link, even a dangling one) is refused.
-std::string RefuseExisting(const std::string& path) {
-    if (path.empty()) {
-        return "No file name was given.";
-    }
-    std::error_code ec;
-    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found) {
-        return "The file " + path + " already exists.";
-    }
-    return "";
-}
-
-void RemoveQuietly(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
 
 // The mode nearest in size; among equally near ones, one that reaches `fps` (29.97 counts as 30).
 QCameraFormat NearestFormat(const QList<QCameraFormat>& formats, int width, int height, int fps) {
@@ -232,7 +217,7 @@ bool QtCameraDevice::SaveStill(const std::string& path, std::string& error) {
         error = lostText_;
         return false;
     }
-    error = RefuseExisting(path);
+    error = RefuseExistingFile(path);
     if (!error.empty()) {
         return false;
     }
@@ -253,7 +238,7 @@ bool QtCameraDevice::SaveStill(const std::string& path, std::string& error) {
         saved ? file.errorString().toStdString() : "the picture could not be encoded";
     file.close();
     if (!flushed) {
-        RemoveQuietly(path);
+        RemoveFileQuietly(path);
         error = "Writing the picture " + path + " failed: " + reason + ".";
         return false;
     }
@@ -291,7 +276,7 @@ bool QtCameraDevice::StartClip(const std::string& path, std::string& error) {
         error = "The previous clip is still being finished.";
         return false;
     }
-    error = RefuseExisting(path);
+    error = RefuseExistingFile(path);
     if (!error.empty()) {
         return false;
     }
@@ -374,7 +359,7 @@ void QtCameraDevice::BeginStoppingClip() {
 
 void QtCameraDevice::OnRecorderStopped() {
     if (!discardPath_.empty() && recorder_->recorderState() == QMediaRecorder::StoppedState) {
-        RemoveQuietly(discardPath_);
+        RemoveFileQuietly(discardPath_);
         discardPath_.clear();
     }
     if (!clipOpen_) {

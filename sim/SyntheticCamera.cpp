@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/NewFile.h"
+
 namespace vigiltron {
 
 struct SyntheticCameraSlot {
@@ -85,23 +87,6 @@ bool ValidSize(int width, int height) {
     return width >= kMinSide && height >= kMinSide && width <= kMaxWidth && height <= kMaxHeight;
 }
 
-// The camera writes only new files: an existing one (or a link, even a dangling one) is refused.
-std::string RefuseExisting(const std::string& path) {
-    if (path.empty()) {
-        return "No file name was given.";
-    }
-    std::error_code ec;
-    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found) {
-        return "The file " + path + " already exists.";
-    }
-    return "";
-}
-
-void RemoveQuietly(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
-
 std::string TwoDigits(long long value) {
     char text[24];
     std::snprintf(text, sizeof text, "%02lld", value);
@@ -174,7 +159,7 @@ class SyntheticCamera::AviWriter {
 public:
     static std::unique_ptr<AviWriter> Create(const std::string& path, const CameraFrame& first,
                                              int fps, std::string& error) {
-        error = RefuseExisting(path);
+        error = RefuseExistingFile(path);
         if (!error.empty()) {
             return nullptr;
         }
@@ -188,7 +173,7 @@ public:
         if (!writer->error_.empty()) {
             error = writer->error_;
             writer->file_.close();
-            RemoveQuietly(path);
+            RemoveFileQuietly(path);
             return nullptr;
         }
         return writer;
@@ -435,7 +420,7 @@ bool SyntheticCamera::SaveStill(const std::string& path, std::string& error) {
         error = lostText_;
         return false;
     }
-    error = RefuseExisting(path);
+    error = RefuseExistingFile(path);
     if (!error.empty()) {
         return false;
     }
@@ -456,7 +441,7 @@ bool SyntheticCamera::SaveStill(const std::string& path, std::string& error) {
                static_cast<std::streamsize>(frame.pixels.size()));
     file.close();
     if (file.fail()) {
-        RemoveQuietly(path);
+        RemoveFileQuietly(path);
         error = "Writing the picture " + path + " failed.";
         return false;
     }
