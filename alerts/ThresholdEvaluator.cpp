@@ -1,5 +1,6 @@
 #include "alerts/ThresholdEvaluator.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 #include <utility>
@@ -50,6 +51,25 @@ constexpr TiltRule kTiltRules[4] = {
 }  // namespace
 
 ThresholdEvaluator::ThresholdEvaluator(Services services) : s_(std::move(services)) {}
+
+double ThresholdEvaluator::Deadband(const std::string& text) {
+    return std::max(0.0, LeadingNumber(text));
+}
+
+bool ThresholdEvaluator::InTiltDeadband(int condition, double value) const {
+    const Preferences& p = s_.prefs;
+    const double band = Deadband(p.TiltHysteresis);
+    switch (condition) {
+        case 0:
+            return value < LeadingNumber(p.XMinThresh) + band;
+        case 1:
+            return value > LeadingNumber(p.XMaxThresh) - band;
+        case 2:
+            return value < LeadingNumber(p.YMinThresh) + band;
+        default:
+            return value > LeadingNumber(p.YMaxThresh) - band;
+    }
+}
 
 std::string& ThresholdEvaluator::Mark(Tab tab, int slot) {
     if (slot < 1 || slot > 4) {
@@ -125,6 +145,14 @@ int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& rea
     const double max = LeadingNumber(isTemp ? s_.prefs.TempMax : s_.prefs.HumidMax);
     const double min = LeadingNumber(isTemp ? s_.prefs.TempMin : s_.prefs.HumidMin);
     const bool outOfLimits = value > max || value < min;
+    // Inside the deadband after an alarm the sensor is still in alarm: nothing is sent again
+    // and no "back to normal" yet, so a reading hovering at a limit alarms once.
+    const double band = Deadband(isTemp ? s_.prefs.TempHysteresis : s_.prefs.HumidHysteresis);
+    if (!outOfLimits && mark == "1" && (value > max - band || value < min + band)) {
+        SetStatus(row, "NOT OK", TextColour::Red);
+        s_.view.Changed();
+        return 1;
+    }
 
     if (outOfLimits) {
         SetStatus(row, "NOT OK", TextColour::Red);
@@ -132,6 +160,10 @@ int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& rea
         if (s_.inTrayMode && s_.inTrayMode()) {
             s_.view.trayIconAlert = true;
             trayAlertShown_ = "1";
+        }
+        // Once per excursion beyond the limits, or every time when alerts are always sent.
+        if (mark != "1" || s_.prefs.chkAlwaysSendAlert) {
+            s_.alerts.AnnounceAlert(m, isTemp ? "Temperature" : "Humidity", false);
         }
         if (OnScreen(index) && !onScreenLatch) {
             s_.alerts.RaiseOnScreenAlarm(source, isTemp ? "Temperature" : "Humidity", slot);
@@ -160,6 +192,7 @@ int ThresholdEvaluator::CheckPolled(const Family& family, const std::string& rea
         trayAlertShown_ = "0";
     }
     if (mark == "1") {
+        s_.alerts.AnnounceAlert(m, AlertDispatcher::OkNoticeText(source), true);
         if (Email(index)) {
             s_.alerts.SendAlertEmail(source, reading, kind, m, slot, true);
         }
@@ -240,7 +273,12 @@ void ThresholdEvaluator::CheckTilt(const std::string& x, const std::string& y, i
                     AccelAlert(n, slot, false, kTiltRules[i].name);
                 }
             } else if (latches_.tiltAlarmSent[i] && !latches_.tiltOkSent[i]) {
-                AccelAlert(n, slot, true, kTiltRules[i].name);
+                if (InTiltDeadband(i, i < 2 ? xValue : yValue)) {
+                    row.statusFontSize = 12;  // still in alarm, inside the deadband
+                    row.status = kTiltRules[i].statusText;
+                } else {
+                    AccelAlert(n, slot, true, kTiltRules[i].name);
+                }
             }
         }
         s_.view.Changed();
@@ -260,6 +298,7 @@ void ThresholdEvaluator::AccelAlert(int n, int slot, bool isOk, const std::strin
                 return;
             }
             const std::string text = kTiltRules[i].alarmText;
+            s_.alerts.AnnounceAlert(n, "Accelerometer Alert\r(" + text + ")", false);
             if (OnScreen(kTiltIndex)) {
                 s_.alerts.RaiseOnScreenAlarm(AlertSource::Tilt,
                                              "Accelerometer Alert\r(" + text + ")", slot);
@@ -277,6 +316,7 @@ void ThresholdEvaluator::AccelAlert(int n, int slot, bool isOk, const std::strin
             return;
         }
         if (mark == "1") {
+            s_.alerts.AnnounceAlert(n, AlertDispatcher::OkNoticeText(AlertSource::Tilt), true);
             if (OnScreen(kTiltIndex)) {
                 s_.alerts.ShowOkNotice(AlertSource::Tilt, slot);
             }
@@ -299,6 +339,7 @@ void ThresholdEvaluator::AccelAlert(int n, int slot, bool isOk, const std::strin
 
 void ThresholdEvaluator::BumpAlert(int n, int slot) {
     try {
+        s_.alerts.AnnounceAlert(n, "Bump ", false);
         if (OnScreen(kBumpIndex)) {
             s_.alerts.RaiseOnScreenAlarm(AlertSource::Bump, "Bump ", slot);
         }
@@ -357,10 +398,15 @@ void ThresholdEvaluator::ChkDistance(const std::string& reading, int n, int slot
     } catch (...) {
     }
     try {
-        if (value > min && value < max) {
+        const double band = Deadband(s_.prefs.DistanceHysteresis);
+        const bool alarmed = SlotAlarmMark(Tab::Distance, slot) == "1";
+        if (alarmed && value > min && value < max && (value < min + band || value > max - band)) {
+            SetStatus(row, "NOT OK", TextColour::Red, 12);  // still in alarm, inside the deadband
+            s_.view.Changed();
+        } else if (value > min && value < max) {
             SetStatus(row, "OK", TextColour::Blue, 14);
             s_.view.Changed();
-            if (SlotAlarmMark(Tab::Distance, slot) == "1") {
+            if (alarmed) {
                 DistanceAlert(n, slot, true, "Distance Ok");
             }
         }
@@ -375,6 +421,7 @@ void ThresholdEvaluator::DistanceAlert(int n, int slot, bool isOk, const std::st
             if (latches_.distanceAlarmSent) {
                 return;
             }
+            s_.alerts.AnnounceAlert(n, text, false);
             if (OnScreen(kDistanceIndex)) {
                 s_.alerts.RaiseOnScreenAlarm(AlertSource::Distance, text, slot);
             }
@@ -393,6 +440,7 @@ void ThresholdEvaluator::DistanceAlert(int n, int slot, bool isOk, const std::st
         if (mark != "1") {
             return;
         }
+        s_.alerts.AnnounceAlert(n, AlertDispatcher::OkNoticeText(AlertSource::Distance), true);
         if (OnScreen(kDistanceIndex)) {
             s_.alerts.ShowOkNotice(AlertSource::Distance, slot);
         }
@@ -413,6 +461,7 @@ void ThresholdEvaluator::DistanceAlert(int n, int slot, bool isOk, const std::st
 void ThresholdEvaluator::OutOfRangeAlert(int n, int slot) {
     try {
         const std::string text = "Object has gone out of range";
+        s_.alerts.AnnounceAlert(n, text, false);
         if (OnScreen(kDistanceIndex)) {
             s_.alerts.RaiseOnScreenAlarm(AlertSource::OutOfRange, text, slot);
         }
@@ -435,6 +484,7 @@ void ThresholdEvaluator::CheckWaterEvents(int n, int slot, bool cleared) {
             if (latches_.WaterAlarmRaised) {
                 return;
             }
+            s_.alerts.AnnounceAlert(n, "Water Detected", false);
             if (OnScreen(kWaterIndex)) {
                 s_.alerts.RaiseOnScreenAlarm(AlertSource::Water, "Water Detected", slot);
             }
@@ -453,6 +503,7 @@ void ThresholdEvaluator::CheckWaterEvents(int n, int slot, bool cleared) {
         if (mark != "1") {
             return;
         }
+        s_.alerts.AnnounceAlert(n, AlertDispatcher::OkNoticeText(AlertSource::Water), true);
         if (OnScreen(kWaterIndex)) {
             s_.alerts.ShowOkNotice(AlertSource::Water, slot);
         }
@@ -481,6 +532,7 @@ void ThresholdEvaluator::ProximityAlert(DeviceKind deviceKind) {
         }
         const Tab tab = deviceKind == DeviceKind::Distance ? Tab::Distance : Tab::Proximity;
         const int n = s_.model.SetupIndexInSlot(tab, slot);
+        s_.alerts.AnnounceAlert(n, "Proximity Detect", false);
         if (s_.prefs.chkOnScreenOnProx && s_.alerts.Availability().onScreenOnProx) {
             s_.alerts.RaiseOnScreenAlarm(AlertSource::Proximity, "Proximity Detect", slot, kind);
         }

@@ -91,6 +91,10 @@ private:
     int CheckPolled(const Family& family, const std::string& reading, int n, int slot);
     std::string& Mark(Tab tab, int slot);
     void ShowTrayAlert();
+    // A hysteresis setting as a width: its number, never below 0.
+    static double Deadband(const std::string& text);
+    // Whether a tilt alarm of `condition` (XMin, XMax, YMin, YMax) still holds at `value`.
+    bool InTiltDeadband(int condition, double value) const;
     bool OnScreen(int index) const;
     bool Email(int index) const;
     bool Page(int index) const;

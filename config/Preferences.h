@@ -61,6 +61,12 @@ struct Preferences {
     bool CheckRange = true;
     std::string MaxDistanceThresh = "100";
     std::string MinDistanceThresh = "30";
+    // Deadbands: a reading that raised an alarm past a limit is back to normal only once it is
+    // this far inside the limit again ("0": at the limit itself).
+    std::string TempHysteresis = "0";
+    std::string HumidHysteresis = "0";
+    std::string TiltHysteresis = "0";
+    std::string DistanceHysteresis = "0";
 
     std::string ReadingInterval = "30";
     std::string MinOrSecs = "Min";  // "Min" or "Sec"
@@ -134,6 +140,21 @@ struct Preferences {
     bool chkSendToSummary = false;
     // Kept in the preferences file only.
     bool AutoConnectPrefs = false;
+
+    // Publishing to an MQTT broker: readings, events, alarms and the sensors' availability, with
+    // Home Assistant discovery. The password is kept like the other passwords.
+    bool MqttEnabled = false;
+    std::string MqttServer;
+    std::string MqttPort = "1883";
+    bool MqttTls = false;  // the server's certificate is always verified
+    // A private certificate authority the broker's certificate is checked against; empty: the
+    // system's trusted authorities.
+    std::string MqttCAFile;
+    std::string MqttUser;
+    std::string MqttPassword;
+    // The first level of every topic; never empty, no wildcards, no leading or trailing '/'.
+    std::string MqttTopicPrefix = "vigiltron";
+    bool MqttDiscovery = true;
 
     // ---- "Program Setup\Internet Setup" ----
     std::string ServerName;

@@ -125,6 +125,68 @@ TEST_F(ThresholdEvaluatorTest, NormalReadingOfAnotherSensorRearmsTheKind) {
     EXPECT_EQ(rig.smtp.mails.size(), 3u);
 }
 
+TEST_F(ThresholdEvaluatorTest, DeadbandsHoldAnAlarmUntilTheReadingIsWellInsideTheLimits) {
+    rig.Place(1, kTemp, "1", "Server room");
+    rig.Place(5, kAccel, "1", "Rack");
+    rig.Place(6, kDistance, "1", "Hall");
+    rig.EnableChannels(1);
+    rig.EnableChannels(8);
+    rig.EnableChannels(9);
+    const auto hover = [&] {
+        for (const char* reading : {"80.2", "79.9", "80.1", "79.5", "80.3", "79.2"}) {
+            rig.eval.CheckTThresh(reading, 1, 1, false);
+        }
+    };
+
+    // Without a deadband a room hovering at its limit alarms at every crossing.
+    hover();
+    EXPECT_EQ(rig.smtp.mails.size(), 6u);
+    rig.eval.CheckTThresh("70", 1, 1, false);
+    rig.smtp.mails.clear();
+
+    // With one degree: one alarm, "NOT OK" all along, one OK at 79 or below.
+    rig.prefs.TempHysteresis = "1";
+    hover();
+    ASSERT_EQ(rig.smtp.mails.size(), 1u);
+    EXPECT_FALSE(rig.smtp.mails[0].isOk);
+    EXPECT_EQ(rig.view.Row(1).status, "NOT OK");
+    EXPECT_EQ(rig.eval.SlotAlarmMark(Tab::Temperature, 1), "1");
+    rig.eval.CheckTThresh("79", 1, 1, false);
+    ASSERT_EQ(rig.smtp.mails.size(), 2u);
+    EXPECT_TRUE(rig.smtp.mails[1].isOk);
+    EXPECT_EQ(rig.view.Row(1).status, "OK");
+    // Symmetrically at the minimum (40): back to normal only from 41 up.
+    rig.eval.CheckTThresh("39", 1, 1, false);
+    rig.eval.CheckTThresh("40.5", 1, 1, false);
+    EXPECT_EQ(rig.smtp.mails.size(), 3u);
+    rig.eval.CheckTThresh("41", 1, 1, false);
+    EXPECT_EQ(rig.smtp.mails.size(), 4u);
+
+    // Tilt: X Max 1 with half a unit of deadband.
+    rig.prefs.TiltHysteresis = "0.5";
+    rig.smtp.mails.clear();
+    rig.eval.CheckTilt("1.200 ", "0.000", 5, 1);
+    rig.eval.CheckTilt("0.800 ", "0.000", 5, 1);
+    EXPECT_EQ(rig.view.Row(5).status, "X TILT +");
+    EXPECT_EQ(rig.smtp.mails.size(), 1u);
+    rig.eval.CheckTilt("0.400 ", "0.000", 5, 1);
+    EXPECT_EQ(rig.view.Row(5).status, "OK");
+    ASSERT_EQ(rig.smtp.mails.size(), 2u);
+    EXPECT_TRUE(rig.smtp.mails[1].isOk);
+
+    // Distance: too close below 30, back to normal from 40 with a deadband of 10.
+    rig.prefs.DistanceHysteresis = "10";
+    rig.smtp.mails.clear();
+    rig.eval.ChkDistance("25cm", 6, 1);
+    rig.eval.ChkDistance("35cm", 6, 1);
+    EXPECT_EQ(rig.view.Row(6).status, "NOT OK");
+    EXPECT_EQ(rig.smtp.mails.size(), 1u);
+    rig.eval.ChkDistance("45cm", 6, 1);
+    EXPECT_EQ(rig.view.Row(6).status, "OK");
+    ASSERT_EQ(rig.smtp.mails.size(), 2u);
+    EXPECT_EQ(rig.smtp.mails[1].text, "Distance back to normal");
+}
+
 TEST_F(ThresholdEvaluatorTest, CombinedSensorTemperatureWorksOnTheFollowingEntry) {
     rig.Place(3, "Combo Sensor (Humidity)", "21", "Lab combo");
     rig.Place(4, "Combo Sensor (Temperature)", "21", "Lab combo temperature");
