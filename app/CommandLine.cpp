@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include "reporting/AlarmHistory.h"
+
 namespace vigiltron {
 
 namespace {
@@ -59,6 +61,9 @@ std::string ConfigureError(const CommandLine& cmd, const std::vector<std::string
         if (c.kind != kind) {
             return std::string(option) + " is for " + kindText + ", not for " + c.kind;
         }
+    }
+    if (!c.since.empty() && c.operation != ConfigureOperation::History) {
+        return "--since goes with --history";
     }
     if (c.operation == ConfigureOperation::None) {
         return "";
@@ -118,6 +123,8 @@ std::string ConfigureOptionName(ConfigureOperation operation) {
             return "--test-page";
         case ConfigureOperation::PublishNow:
             return "--publish-now";
+        case ConfigureOperation::History:
+            return "--history";
     }
     return "";
 }
@@ -288,6 +295,19 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
             operation(ConfigureOperation::TestPage);
         } else if (arg == "--publish-now") {
             operation(ConfigureOperation::PublishNow);
+        } else if (arg == "--history") {
+            operation(ConfigureOperation::History);
+        } else if (arg == "--since") {
+            if (const auto v = values(1, "TIME")) {
+                // Checked now, so that a slip is told before anything is read.
+                if (!ParseHistoryTime((*v)[0], LocalDateTime{})) {
+                    cmd.error =
+                        "--since needs a TIME such as 2026-12-09, 2026-12-09T14:30, 24h "
+                        "or 7d, not \"" +
+                        (*v)[0] + "\"";
+                }
+                cmd.configure.since = (*v)[0];
+            }
         } else if (arg == "--import-settings") {
             if (operation(ConfigureOperation::ImportSettings)) {
                 if (const auto v = values(1, "FILE")) {
@@ -401,6 +421,13 @@ the operation was done, 1 when it was refused.
                         mail command) took it
   --test-page           dial the pager number once through the modem ("&Numeric Pager
                         Test"); exit status 0 only when the modem confirmed the page
+  --history [--since TIME]
+                        print the alarm history (alarms.csv in the log directory:
+                        alarms, OK notices, acknowledgements, snoozes,
+                        escalations), one record a line, oldest first; TIME is
+                        a date (2026-12-09), a date and time (2026-12-09T14:30)
+                        or a span back from now (24h, 7d); exit status 1 when
+                        the history cannot be read
   --publish-now         write the status page and send it to the remote-monitoring
                         FTP server once (logging in and out as needed), printing
                         the FTP message log; exit status 0 only when the server

@@ -23,6 +23,7 @@ enum class ConfigureOperation {
     TestMail,        // --test-mail
     TestPage,        // --test-page
     PublishNow,      // --publish-now
+    History,         // --history [--since TIME]
 };
 
 // The option that asks for `operation` ("--scan", ...); empty for None.
@@ -42,6 +43,7 @@ struct ConfigureRequest {
     int setupIndex = 0;          // --rename, --move, --remove: 1..10
     std::vector<std::pair<std::string, std::string>> settings;  // --set, in the order given
     std::string file;                                           // --import-settings
+    std::string since;  // --history: the TIME of --since, as given (checked); empty: everything
 };
 
 // The program's command line: the Windows-style switches (tested the way the Windows edition

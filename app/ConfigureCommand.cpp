@@ -29,6 +29,7 @@
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsTree.h"
 #include "platform/SendmailTransport.h"
+#include "reporting/AlarmHistory.h"
 #include "sim/Scenario.h"
 #include "sim/ScenarioRunner.h"
 #include "sim/SimulatedPortFactory.h"
@@ -112,6 +113,8 @@ int ConfigureCommand::Run() {
             return List();
         case ConfigureOperation::ImportSettings:
             return ImportSettings();
+        case ConfigureOperation::History:
+            return History();
         default:
             return RunEngineOperation(cmd_.configure);
     }
@@ -196,7 +199,7 @@ int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
                     done = false;
                     break;
                 }
-                out_ << key << "=" << value << ": set\n";
+                out_ << key << "=" << Shown(key, value) << ": set\n";
             }
             break;
         case ConfigureOperation::TestMail:
@@ -215,6 +218,7 @@ int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
         case ConfigureOperation::None:
         case ConfigureOperation::List:
         case ConfigureOperation::ImportSettings:
+        case ConfigureOperation::History:
             break;
     }
     return done ? 0 : 1;
@@ -321,6 +325,41 @@ int ConfigureCommand::List() {
     return loaded ? 0 : 1;
 }
 
+int ConfigureCommand::History() {
+    // Only the log directory matters here; a device list that cannot be loaded has been
+    // reported and does not hide the history.
+    Load();
+    const Clock& clock = engine_.services.clock;
+    AlarmHistory history(AlarmHistory::Services{
+        clock, engine_.services.dialogs, [this] { return engine_.logFiles.LogDirectory(); }});
+    AlarmHistoryFilter filter;
+    if (!cmd_.configure.since.empty()) {
+        filter.since = ParseHistoryTime(cmd_.configure.since, clock.Now());
+    }
+    const AlarmHistoryRead read = history.Read(filter);
+    if (!read.error.empty()) {
+        out_ << "Cannot read the alarm history: " << read.error << "\n";
+        return 1;
+    }
+    for (const AlarmRecord& record : read.records) {
+        out_ << ReadableAlarmLine(record) << "\n";
+    }
+    if (read.records.empty()) {
+        std::string since;
+        if (filter.since) {
+            std::string at = IsoLocalTime(*filter.since);
+            at[10] = ' ';
+            since = " since " + at;
+        }
+        out_ << "No alarms recorded" << since << " in " << history.FilePath() << "\n";
+    }
+    if (read.damagedLines > 0) {
+        out_ << read.damagedLines << (read.damagedLines == 1 ? " damaged line" : " damaged lines")
+             << " of " << history.FilePath() << " skipped\n";
+    }
+    return 0;
+}
+
 std::string ConfigureCommand::PortTarget(int comNumber) const {
     if (scenario_ != nullptr) {
         const auto sensor = scenario_->Sensor(comNumber);
@@ -389,8 +428,8 @@ void ConfigureCommand::ListPreferences() {
             return;
         }
         const ProfileFile file = ProfileFile::Parse(scratchFiles.Contents(scratch.PrefsFilePath()));
-        for (const char* section :
-             {"Sensor Setup", "Email Alert Setup", "Page Alert Setup", "Internet Update Setup"}) {
+        for (const char* section : {"Sensor Setup", "Email Alert Setup", "Page Alert Setup",
+                                    "Internet Update Setup", "MQTT Setup"}) {
             out_ << "[" << section << "]\n";
             for (const auto& [key, value] : file.Entries(section)) {
                 out_ << key << "=" << Shown(key, value) << "\n";
@@ -463,8 +502,9 @@ int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
     }
 
     // The demo's configuration is thrown away at the end: it must never reach the user's keyring.
+    // --history needs only the log directory: no password, no asking to unlock a keyring.
     std::unique_ptr<SecretStore> secrets;
-    if (!cmd.demo) {
+    if (!cmd.demo && cmd.configure.operation != ConfigureOperation::History) {
         secrets = std::make_unique<KeychainSecretStore>(
             journal, cmd.configDir ? paths.configDirectory : std::string());
     }

@@ -36,6 +36,8 @@ private:
     bool PublishNow();
     int ImportSettings();
     int List();
+    // --history [--since TIME]: the alarm history of the log directory a run would use.
+    int History();
     void ListDevices();
     void ListPreferences();
     // Where COM n leads on this run: a simulated sensor or a device path.

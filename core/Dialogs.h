@@ -41,6 +41,18 @@ public:
         (void)filter;
         return std::nullopt;
     }
+
+    // Choice of a file to write, proposed as `suggested`; it may name an existing file (the
+    // caller asks before replacing it). `filter` as for ChooseFile. Nothing when the user
+    // cancels; without a file chooser (the default) the choice counts as cancelled.
+    virtual std::optional<std::string> ChooseSaveFile(const std::string& title,
+                                                      const std::string& filter,
+                                                      const std::string& suggested) {
+        (void)title;
+        (void)filter;
+        (void)suggested;
+        return std::nullopt;
+    }
 };
 
 }  // namespace vigiltron

@@ -129,4 +129,16 @@ std::optional<std::string> QtDialogs::ChooseFile(const std::string& title,
     return file.toStdString();
 }
 
+std::optional<std::string> QtDialogs::ChooseSaveFile(const std::string& title,
+                                                     const std::string& filter,
+                                                     const std::string& suggested) {
+    const QString file = QFileDialog::getSaveFileName(
+        parent_.data(), QString::fromStdString(title), QString::fromStdString(suggested),
+        QtFileFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    return file.toStdString();
+}
+
 }  // namespace vigiltron

@@ -34,6 +34,9 @@ public:
                                                const std::string& start = "") override;
     std::optional<std::string> ChooseFile(const std::string& title,
                                           const std::string& filter) override;
+    // The replace question is the caller's, so the file dialog does not ask it a second time.
+    std::optional<std::string> ChooseSaveFile(const std::string& title, const std::string& filter,
+                                              const std::string& suggested) override;
 
     // A "Description|patterns|..." filter in Qt's form: "Description (patterns);;...". "*.*"
     // becomes "*" so that files without an extension are listed too.
