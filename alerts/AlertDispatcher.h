@@ -1,19 +1,24 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "alerts/AlarmStates.h"
 #include "alerts/AlertPacing.h"
 #include "alerts/MailTransport.h"
 #include "alerts/PagerTransport.h"
 #include "alerts/SoundPlayer.h"
 #include "core/DeviceKind.h"
+#include "reporting/AlarmHistory.h"
 
 namespace vigiltron {
 
 class Clock;
 class DeviceModel;
+class EventLoop;
 class Dialogs;
 class Journal;
 class SettingsTree;
@@ -115,11 +120,66 @@ public:
     void MailOutcome(int kind, int slot, const std::string& text);
 
     static Tab TabOf(AlertSource source, int kind = 0);
+    // The alarm window's text of the "OK" notice of `source` ("Temperature is back to normal");
+    // empty for sources without one.
+    static std::string OkNoticeText(AlertSource source);
+
+    // An alarm or "OK" notice of entry n was decided, whichever channels are switched on to
+    // deliver it: `text` is the alarm window's wording. Nothing is told for n outside 1..10.
+    void AnnounceAlert(int n, const std::string& text, bool isOk);
+    // Where announced alarms and notices go (publishing); may be empty.
+    std::function<void(int n, const std::string& text, bool isOk)> alertAnnounced;
 
     // Spaces repeated e-mail and page alarms of one sensor and kind (`AlertRepeatSeconds`).
     AlertPacing pacing;
 
+    // ---- Acknowledge, snooze and escalation ----
+
+    // Acknowledges the alarm of entry n in the name of `user`: the sound stops, and with "Keep
+    // sending alerts" on its repeats are held until the sensor is back to normal. False (and
+    // "Nothing to acknowledge for N Name.") when the entry is not in alarm.
+    bool Acknowledge(int n, const std::string& comment, const std::string& user);
+    // Acknowledges every entry in an unacknowledged alarm; false when there was none.
+    bool AcknowledgeAll(const std::string& comment, const std::string& user);
+    // Holds entry n's alerts for `duration`, or until it is back to normal (nothing). The sensor
+    // is still read, logged and shown. False where there is no sensor.
+    bool Snooze(int n, std::optional<std::chrono::minutes> duration);
+    // Ends entry n's snooze early; false when it had none.
+    bool EndSnooze(int n);
+    // Entry n's port was lost: a snooze would hide whatever happens once it is back.
+    void SensorLost(int n);
+    const AlarmStates& States() const { return states_; }
+
+    // Set by the program; each may be left empty.
+    // Runs the snooze ends and the escalations; without it neither happens on its own.
+    EventLoop* timers = nullptr;
+    // Where alarms, notices, acknowledgements, snoozes and escalations are recorded.
+    AlarmHistory* history = nullptr;
+    // Who is at the keyboard, for snoozes from the windows.
+    std::function<std::string()> userName;
+    // A snooze ended with entry n still in alarm: the evaluator's latches must let its next
+    // reading alert again.
+    std::function<void(int n)> rearmAlarms;
+
 private:
+    // Tells `alertAnnounced`, which must never stop the alarm.
+    void Publish(int n, const std::string& text, bool isOk);
+    // The alarm states follow every alarm and notice that was decided.
+    void NoteAlarm(int n, const std::string& kind, const std::string& text, bool isOk, bool event);
+    // Whether a delivery of entry n must be held (snoozed, or an acknowledged alarm); journals it.
+    bool Held(int n, bool isOk, const char* channel);
+    void Record(int n, AlarmEvent event, const std::string& text, const std::string& user = {},
+                const std::string& comment = {});
+    std::string SensorLabel(int n) const;
+    std::string KindName(int n) const;
+    std::string ShortTime(const LocalDateTime& when) const;
+    void StartEscalationTimer(int n);
+    void Escalate(int n);
+    void EndSnoozeFor(int n, const std::string& why);
+    void ShowSnoozeNote(int n);
+    void UpdateAcknowledgeButton();
+    bool SendMailTo(const std::string& text, int kind, int n, int slot, bool isOk,
+                    const std::string& escalationRecipient);
     // Whether an alarm may go out through `channel` now; journals what was held back.
     bool PaceAlarm(AlertPacing::Channel channel, int n, int kind, bool isOk, std::string& note);
     void CloseAlarmWindow();
@@ -127,6 +187,7 @@ private:
 
     Services s_;
     AlertAvailability availability_;
+    AlarmStates states_;
 };
 
 }  // namespace vigiltron

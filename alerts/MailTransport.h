@@ -52,6 +52,8 @@ struct AlertMail {
     int slot = 0;
     bool isOk = false;  // an "OK" notice rather than an alarm
     bool combo = false;
+    // An escalation goes to this recipient alone, marked as such; empty: the configured ones.
+    std::string escalationRecipient = {};
 };
 
 // The SMTP mail route (`SendMailSmtp`). `sent` tells whether the mail was handed over.

@@ -69,13 +69,22 @@ std::string ModemPager::PageDigits(int setupIndex) const {
 }
 
 PageResult ModemPager::SendNumericPage(int setupIndex, int /*kind*/, bool phone) {
+    return Page(setupIndex, phone, phone ? s_.prefs.NumToSendPhone : s_.prefs.NumToCall);
+}
+
+PageResult ModemPager::SendPageTo(const std::string& number, int setupIndex, int /*kind*/,
+                                  bool phone) {
+    return Page(setupIndex, phone, number);
+}
+
+PageResult ModemPager::Page(int setupIndex, bool phone, const std::string& number) {
     if (paging_) {
         s_.journal.Record("modem", "a page is already under way; this one is not sent");
         return {false, "the modem is busy with another page"};
     }
     const FlagScope underWay(paging_);
     try {
-        return Dial(setupIndex, phone);
+        return Dial(setupIndex, phone, number);
     } catch (const std::exception& failure) {
         s_.dialogs.ShowMessage("There was an error in SendNumericPage function",
                                MessageIcon::Information);
@@ -89,8 +98,7 @@ PageResult ModemPager::SendNumericPage(int setupIndex, int /*kind*/, bool phone)
     }
 }
 
-PageResult ModemPager::Dial(int setupIndex, bool phone) {
-    const std::string number = phone ? s_.prefs.NumToSendPhone : s_.prefs.NumToCall;
+PageResult ModemPager::Dial(int setupIndex, bool phone, const std::string& number) {
     if (IsBlank(number)) {
         s_.dialogs.ShowMessage("You must enter a number to dial before sending a page.",
                                MessageIcon::Information);

@@ -69,6 +69,7 @@ public:
     // `SendNumericPage`: `kind` is the alert's kind code (the digits come from the setup index).
     // Never throws; every failure has been shown to the user when this returns.
     PageResult SendNumericPage(int setupIndex, int kind, bool phone) override;
+    PageResult SendPageTo(const std::string& number, int setupIndex, int kind, bool phone) override;
     // `HangUp`: ends the call ("ATH0") and closes the port. Does nothing while it is closed.
     void HangUp();
 
@@ -87,7 +88,8 @@ public:
     std::string PageDigits(int setupIndex) const;
 
 private:
-    PageResult Dial(int setupIndex, bool phone);
+    PageResult Page(int setupIndex, bool phone, const std::string& number);
+    PageResult Dial(int setupIndex, bool phone, const std::string& number);
     PageResult NumericDialogue(const std::string& digits);
     bool OpenPort();
     void ClosePort();

@@ -17,6 +17,12 @@ class PagerTransport {
 public:
     virtual ~PagerTransport() = default;
     virtual PageResult SendNumericPage(int setupIndex, int kind, bool phone) = 0;
+    // The same page or call to `number` instead of the configured one (an escalation).
+    // A transport that cannot dial another number says so rather than paging the usual one.
+    virtual PageResult SendPageTo(const std::string& number, int setupIndex, int kind, bool phone) {
+        (void)number, (void)setupIndex, (void)kind, (void)phone;
+        return {false, "this pager cannot dial another number"};
+    }
 };
 
 }  // namespace vigiltron

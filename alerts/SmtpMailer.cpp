@@ -112,6 +112,11 @@ SmtpRequest SmtpMailer::Compose(const AlertMail& mail) {
     request.from = p.SMTPFromEmailAddress;
     request.to = p.EmailAddress;
     request.cc = p.CCEmailAddress;
+    if (!mail.escalationRecipient.empty()) {
+        request.subject = "Escalated: " + request.subject;
+        request.to = mail.escalationRecipient;
+        request.cc.clear();
+    }
     request.caFile = p.SMTPCAFile;
     request.timeoutSeconds = TimeoutSeconds(p.SMTPTimeoutSeconds, kDefaultTimeoutSeconds);
     return request;

@@ -122,6 +122,32 @@ void ThresholdEvaluator::ResetDistanceStates() {
     latches_.distanceOkSent = false;
 }
 
+void ThresholdEvaluator::Rearm(DeviceKind kind) {
+    switch (kind) {
+        case DeviceKind::Temperature:
+            ClearTemperatureLatches();
+            break;
+        case DeviceKind::Humidity:
+            ClearHumidityLatches();
+            break;
+        case DeviceKind::Combined:
+            ClearTemperatureLatches();
+            ClearHumidityLatches();
+            break;
+        case DeviceKind::Water:
+            latches_.WaterAlarmRaised = false;
+            break;
+        case DeviceKind::Accelerometer:
+            latches_.tiltAlarmSent.fill(false);
+            break;
+        case DeviceKind::Distance:
+            latches_.distanceAlarmSent = false;
+            break;
+        default:
+            break;
+    }
+}
+
 // ---- Temperature and humidity ----
 
 struct ThresholdEvaluator::Family {

@@ -73,6 +73,9 @@ public:
     void ClearHumidityLatches();
     // The distance sensor reported "No Object": its alarm states start over.
     void ResetDistanceStates();
+    // Lets the next out-of-range reading or event of `kind` alert again although its alarm
+    // already went out (the alert was held by a snooze that is over now).
+    void Rearm(DeviceKind kind);
 
     bool WaterAlarmRaised() const { return latches_.WaterAlarmRaised; }
     // Whether the water sensor in `slot` still owes its "OK" notice: with "keep sending alerts"

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/AlarmControl.h"
 #include "reporting/AlarmHistory.h"
 
 namespace vigiltron {
@@ -82,8 +83,11 @@ std::string ConfigureError(const CommandLine& cmd, const std::vector<std::string
         if (word != "/vtservice" && word != "/service") {
             const bool named =
                 c.operation == ConfigureOperation::Add || c.operation == ConfigureOperation::Rename;
-            return "unexpected argument \"" + word + "\" with " + op +
-                   (named ? " (put a NAME with blanks in quotes)" : "");
+            const char* hint = named ? " (put a NAME with blanks in quotes)"
+                               : c.operation == ConfigureOperation::Acknowledge
+                                   ? " (put a COMMENT with blanks in quotes)"
+                                   : "";
+            return "unexpected argument \"" + word + "\" with " + op + hint;
         }
     }
     if (normalRun) {
@@ -125,6 +129,10 @@ std::string ConfigureOptionName(ConfigureOperation operation) {
             return "--publish-now";
         case ConfigureOperation::History:
             return "--history";
+        case ConfigureOperation::Acknowledge:
+            return "--ack";
+        case ConfigureOperation::Snooze:
+            return "--snooze";
     }
     return "";
 }
@@ -308,6 +316,29 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
                 }
                 cmd.configure.since = (*v)[0];
             }
+        } else if (arg == "--ack") {
+            if (operation(ConfigureOperation::Acknowledge)) {
+                if (const auto v = values(1, "N")) {
+                    cmd.configure.setupIndex = setupIndex((*v)[0]);
+                    // The optional COMMENT: the next word, unless it is an option.
+                    if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) {
+                        cmd.configure.comment = argv[++i];
+                    }
+                }
+            }
+        } else if (arg == "--snooze") {
+            if (operation(ConfigureOperation::Snooze)) {
+                if (const auto v = values(2, "N DURATION")) {
+                    cmd.configure.setupIndex = setupIndex((*v)[0]);
+                    cmd.configure.snoozeUntil = (*v)[1];
+                    if (cmd.error.empty() && !ParseSnoozeDuration((*v)[1])) {
+                        cmd.error =
+                            "--snooze needs a DURATION such as 15m, 1h or 8h (up to 7 days), "
+                            "normal (until back to normal) or off, not \"" +
+                            (*v)[1] + "\"";
+                    }
+                }
+            }
         } else if (arg == "--import-settings") {
             if (operation(ConfigureOperation::ImportSettings)) {
                 if (const auto v = values(1, "FILE")) {
@@ -428,6 +459,18 @@ the operation was done, 1 when it was refused.
                         a date (2026-12-09), a date and time (2026-12-09T14:30)
                         or a span back from now (24h, 7d); exit status 1 when
                         the history cannot be read
+  --ack N [COMMENT]     acknowledge the alarm of the sensor at setup index N in
+                        the program running on this configuration (windowed or
+                        headless), with an optional COMMENT; it goes to the alarm
+                        history and the journal, and the alarm's sound and
+                        repeated alerts stop
+  --snooze N DURATION   hold the alerts of the sensor at setup index N in the
+                        running program for DURATION: 15m, 1h, 8h (any number of
+                        minutes or hours up to 7 days), normal (until it is back
+                        to normal) or off (ends the snooze); it is still read and
+                        logged. Like --ack it prints the program's answer; exit
+                        status 0 when done, 1 when refused, 2 when no program
+                        runs on this configuration
   --publish-now         write the status page and send it to the remote-monitoring
                         FTP server once (logging in and out as needed), printing
                         the FTP message log; exit status 0 only when the server

@@ -24,6 +24,9 @@ enum class ConfigureOperation {
     TestPage,        // --test-page
     PublishNow,      // --publish-now
     History,         // --history [--since TIME]
+    // Requests to the program running on the same configuration, through its control socket.
+    Acknowledge,  // --ack N [COMMENT]
+    Snooze,       // --snooze N DURATION
 };
 
 // The option that asks for `operation` ("--scan", ...); empty for None.
@@ -40,10 +43,12 @@ struct ConfigureRequest {
     bool bump = false;           // --add accelerometer: starts in bump mode
     bool calibrate = false;      // --add accelerometer: calibrates on connection
     bool proximityMode = false;  // --add distance: starts in proximity mode
-    int setupIndex = 0;          // --rename, --move, --remove: 1..10
+    int setupIndex = 0;          // --rename, --move, --remove, --ack, --snooze: 1..10
     std::vector<std::pair<std::string, std::string>> settings;  // --set, in the order given
     std::string file;                                           // --import-settings
-    std::string since;  // --history: the TIME of --since, as given (checked); empty: everything
+    std::string since;    // --history: the TIME of --since, as given (checked); empty: everything
+    std::string comment;  // --ack: may be empty
+    std::string snoozeUntil;  // --snooze: the DURATION as given (checked)
 };
 
 // The program's command line: the Windows-style switches (tested the way the Windows edition

@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "alerts/UnconfiguredTransports.h"
+#include "app/AlarmControl.h"
 #include "app/Engine.h"
 #include "app/HeadlessJournal.h"
 #include "app/ResourcePath.h"
 #include "config/MemoryTextFileStore.h"
 #include "config/ProfileFile.h"
 #include "config/RegistryImport.h"
+#include "platform/ControlSocket.h"
+#include "platform/ControlSocketClient.h"
 #include "platform/CurlFtpClient.h"
 #include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
@@ -219,6 +222,8 @@ int ConfigureCommand::RunEngineOperation(const ConfigureRequest& request) {
         case ConfigureOperation::List:
         case ConfigureOperation::ImportSettings:
         case ConfigureOperation::History:
+        case ConfigureOperation::Acknowledge:
+        case ConfigureOperation::Snooze:
             break;
     }
     return done ? 0 : 1;
@@ -458,7 +463,44 @@ void ConfigureCommand::ListPreferences() {
     }
 }
 
+int SendToRunningProgram(const ConfigureRequest& request, const ProgramPaths& paths,
+                         std::ostream& out) {
+    AlarmControlRequest control;
+    control.entry = request.setupIndex;
+    if (request.operation == ConfigureOperation::Snooze) {
+        control.action = AlarmControlRequest::Action::Snooze;
+        // Checked with the command line.
+        control.snooze = ParseSnoozeDuration(request.snoozeUntil).value_or(SnoozeChoice{});
+    } else {
+        control.comment = request.comment;
+    }
+    // Long enough for a program busy with a reading or a mail; a page (16 seconds and more)
+    // may outlast it, and the answer then says so.
+    const ControlSocketReply reply = ControlSocketClient::Send(
+        ControlSocketPath(paths.configDirectory), control.Line(), std::chrono::seconds(10));
+    switch (reply.outcome) {
+        case ControlSocketReply::Outcome::NobodyListening:
+            out << "No running Vigiltron Manager for " << paths.configDirectory << "\n";
+            return 2;
+        case ControlSocketReply::Outcome::Failed:
+            out << reply.text << "\n";
+            return 1;
+        case ControlSocketReply::Outcome::Answered:
+            break;
+    }
+    const AlarmControlAnswer answer = AlarmControlAnswer::Parse(reply.text);
+    out << answer.text << "\n";
+    return answer.done ? 0 : 1;
+}
+
 int RunConfigureCommand(const CommandLine& cmd, const ProgramPaths& paths) {
+    // Requests to a running program need nothing of the configuration but where it is.
+    if (cmd.configure.operation == ConfigureOperation::Acknowledge ||
+        cmd.configure.operation == ConfigureOperation::Snooze) {
+        const int status = SendToRunningProgram(cmd.configure, paths, std::cout);
+        std::cout.flush();
+        return status;
+    }
     // The scenario first: a bad file stops the command before anything is opened.
     std::optional<Scenario> scenario;
     if (cmd.simulateFile) {

@@ -50,6 +50,12 @@ private:
     std::ostream& out_;
 };
 
+// --ack and --snooze: hands the request to the program running on the configuration of `paths`
+// through its control socket and prints the answer. Returns 0 when it was done, 1 when it was
+// refused or not answered in time, 2 when no program runs on that configuration.
+int SendToRunningProgram(const ConfigureRequest& request, const ProgramPaths& paths,
+                         std::ostream& out);
+
 // Builds the engine the way a run does (settings tree, machine settings, preferences file,
 // simulated or real ports) and runs the configure operation of `cmd`. Returns the exit status:
 // 0 done, 1 refused, 2 when the scenario file of --simulate is unusable.

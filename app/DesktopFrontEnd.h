@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "alerts/SoundPlayer.h"
@@ -20,7 +22,7 @@ namespace vigiltron {
 class ViewModel;
 struct Preferences;
 
-// What the windows ask of the program: the main window's commands and the alarm window's two
+// What the windows ask of the program: the main window's commands and the alarm window's
 // buttons. An empty function does nothing.
 struct DesktopCommands {
     MainWindowCommands main;
@@ -29,6 +31,10 @@ struct DesktopCommands {
     SetupWindowCommands setup;
     std::function<void()> alarmContinue;
     std::function<void()> alarmDisableAll;
+    // "Acknowledge..." with its comment (empty when none), and "Snooze" for the sensors in the
+    // alarm: for a while, or until they are back to normal (nothing).
+    std::function<void(const std::string& comment)> alarmAcknowledge;
+    std::function<void(std::optional<std::chrono::minutes>)> alarmSnooze;
     // --screenshots: where the walk through the windows saves its pictures (empty: no walk),
     // and what it needs beyond the windows' own commands.
     std::string screenshotDirectory;

@@ -3,7 +3,31 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/AlarmControl.h"
+
 namespace vigiltron {
+
+namespace {
+
+// The host name the kernel goes by, for the topics of the publisher.
+std::string MachineName(const EngineServices& s) {
+    if (!s.hostName.empty()) {
+        return s.hostName;
+    }
+    for (const char* path : {"/proc/sys/kernel/hostname", "/etc/hostname"}) {
+        const TextFileStore::ReadResult read = s.files.ReadFile(path);
+        if (read.status != TextFileStore::ReadStatus::Ok) {
+            continue;
+        }
+        std::string name = read.contents.substr(0, read.contents.find_first_of("\r\n"));
+        if (!name.empty()) {
+            return name;
+        }
+    }
+    return "localhost";
+}
+
+}  // namespace
 
 Engine::Engine(EngineServices s)
     : services(s),
@@ -98,9 +122,18 @@ Engine::Engine(EngineServices s)
       noCameras(s.noCameraReason),
       cameras(CameraManager::Services{s.loop, s.clock, s.dialogs, s.journal, model, view, prefs,
                                       s.settings, s.cameraBackend ? *s.cameraBackend : noCameras,
-                                      s.applicationFolder}) {
+                                      s.applicationFolder}),
+      noMqttClient(s.loop),
+      mqtt(MqttPublisher::Services{prefs, model, view, s.journal,
+                                   s.mqttClient ? *s.mqttClient : noMqttClient, MachineName(s),
+                                   [this](int n) { return link.IsLost(n); }}) {
     logFiles.defaultLogDirectory = DefaultLogDirectory(s.applicationFolder);
     alerts.pacing.now = [this] { return services.loop.Elapsed(); };
+    // Acknowledge, snooze and escalation: their timers, their record, and who acted.
+    alerts.timers = &s.loop;
+    alerts.history = &alarmHistory;
+    alerts.userName = [] { return CurrentUserName(); };
+    alerts.rearmAlarms = [this](int n) { evaluator.Rearm(model.EffectiveKind(n)); };
     logFiles.saveLogDirectory = [this](const std::string& directory) {
         services.settings.SaveSetting("Program Setup", "logdir", directory);
     };
@@ -113,7 +146,17 @@ Engine::Engine(EngineServices s)
     startup.moveToTray = [this] { shell.mnuPlaceInSysTray_Click(); };
     startup.startRemoteMonitoring = [this] { ftp.StartInternetUpdateEngine(); };
     WireCameras();
+    WirePublishing();
     ApplyPreferences();
+}
+
+void Engine::WirePublishing() {
+    readings.taken = [this](const Reading& reading) { mqtt.ReadingTaken(reading); };
+    link.connectionChanged = [this](int n) { mqtt.SensorConnectionChanged(n); };
+    alerts.alertAnnounced = [this](int n, const std::string& text, bool) { mqtt.Alert(n, text); };
+    setupPreferences.publishingChanged = [this] { mqtt.ApplySettings(); };
+    startup.startPublishing = [this] { mqtt.Start(); };
+    startup.stopPublishing = [this] { mqtt.Stop(); };
 }
 
 void Engine::WireCameras() {

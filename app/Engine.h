@@ -30,12 +30,15 @@
 #include "core/SettingsTree.h"
 #include "core/SystemActions.h"
 #include "core/ViewModel.h"
+#include "reporting/AlarmHistory.h"
 #include "reporting/FtpClient.h"
 #include "reporting/FtpUpdateEngine.h"
-#include "reporting/MqttClient.h"
 #include "reporting/LogFiles.h"
+#include "reporting/MqttClient.h"
+#include "reporting/MqttPublisher.h"
 #include "reporting/StatusReport.h"
 #include "reporting/UnconfiguredFtpClient.h"
+#include "reporting/UnconfiguredMqttClient.h"
 #include "sensors/DeviceSetup.h"
 #include "sensors/LineStateSensors.h"
 #include "sensors/PortScan.h"
@@ -80,6 +83,9 @@ struct EngineServices {
     std::string noCameraReason = "No video capture devices found";
     // The MQTT broker connection of the publisher; null: none (nothing is ever published).
     MqttClient* mqttClient = nullptr;
+    // This machine's name in the published topics; empty: the kernel's host name, read through
+    // `files` ("localhost" when it cannot be read).
+    std::string hostName = "";
 };
 
 // Every part of the engine, wired together once. The windows and the headless journal observe
@@ -99,6 +105,9 @@ public:
     Preferences prefs;
     DeviceModel model;
     LogFiles logFiles;
+    // "alarms.csv" in the log directory in force: alarms, notices, acknowledgements, snoozes.
+    AlarmHistory alarmHistory{
+        {services.clock, services.dialogs, [this] { return logFiles.LogDirectory(); }}};
     ConfigStore config;
     // The SMTP route, and the e-mail window's test mail and log file.
     SmtpMailer smtp;
@@ -134,9 +143,14 @@ public:
     // The cameras: live views, stills and clips, on demand and on proximity events.
     NoCameraBackend noCameras;
     CameraManager cameras;
+    // Readings, events, alarms and availability to the MQTT broker, with Home Assistant
+    // discovery.
+    UnconfiguredMqttClient noMqttClient;
+    MqttPublisher mqtt;
 
 private:
     void WireCameras();
+    void WirePublishing();
 
     // "/nocams": the cameras are left alone while start-up connects the devices.
     bool camerasSkipped_ = false;

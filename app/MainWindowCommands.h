@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "app/AlarmHistoryCommands.h"
 #include "core/CameraDevice.h"
 #include "core/DeviceKind.h"
 #include "core/ViewModel.h"
@@ -29,6 +30,9 @@ struct MainWindowCommands {
     std::function<void(int)> bumpModeMenu;       // "Set to Bump mode" / "Take out of Bump mode"
     std::function<void(int)> sensitivityMenu;    // "Set Sensitivity"
     std::function<void(int)> showHistory;        // "History": opens the entry's chart
+    // "Snooze 15 minutes", "Snooze 1 hour", "Snooze 8 hours", "Snooze until back to normal" and
+    // "End snooze": the item chosen, for the entry at a setup index.
+    std::function<void(int, SummaryMenuItem)> snoozeMenu;
     // What the chart of the entry at a setup index shows for a range; read again on each range.
     std::function<HistorySeries(int, HistoryRange)> readHistory;
     // The "Reset" command of a slot 1..4 on the Temperature or Humidity tab.
@@ -40,6 +44,8 @@ struct MainWindowCommands {
     std::function<void()> setLogFileDirectory;
     std::function<void()> openLogFiles;
     std::function<void()> openCaptureFiles;
+    // File menu: "Alarm &History..." opens the window over these.
+    AlarmHistoryCommands alarmHistory;
 
     // ---- Cameras (the Video tab and the Summary tab's camera) ----
     std::function<void()> savePicture;       // "Save Picture": a still from the Summary's camera

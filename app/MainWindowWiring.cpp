@@ -23,6 +23,28 @@ MainWindowCommands MainWindowCommandsFor(Engine& engine, Clock& clock) {
     main.calibrateMenu = [e](int n) { e->streaming.mnuPopupCalibrate_Click(n); };
     main.bumpModeMenu = [e](int n) { e->streaming.mnuPopUpSetToBinaryMode_Click(n); };
     main.sensitivityMenu = [e](int n) { e->streaming.mnuPopupSetSensitivity_Click(n); };
+    main.snoozeMenu = [e](int n, SummaryMenuItem item) {
+        using std::chrono::minutes;
+        switch (item) {
+            case SummaryMenuItem::SnoozeQuarterHour:
+                e->alerts.Snooze(n, minutes(15));
+                break;
+            case SummaryMenuItem::SnoozeHour:
+                e->alerts.Snooze(n, minutes(60));
+                break;
+            case SummaryMenuItem::SnoozeEightHours:
+                e->alerts.Snooze(n, minutes(8 * 60));
+                break;
+            case SummaryMenuItem::SnoozeUntilNormal:
+                e->alerts.Snooze(n, std::nullopt);
+                break;
+            case SummaryMenuItem::EndSnooze:
+                e->alerts.EndSnooze(n);
+                break;
+            default:
+                break;
+        }
+    };
     main.readHistory = [e, c = &clock](int n, HistoryRange range) {
         return ReadSensorHistory(StdLogFileSystem(), e->logFiles.LogDirectory(), e->model, e->prefs,
                                  n, range, c->Now());
@@ -39,6 +61,7 @@ MainWindowCommands MainWindowCommandsFor(Engine& engine, Clock& clock) {
     main.setLogFileDirectory = [e] { e->logFiles.SetLogFileDirectory(); };
     main.openLogFiles = [e] { e->logFiles.OpenLogFiles(); };
     main.openCaptureFiles = [e] { e->shell.mnuOpenCaptureFiles_Click(); };
+    main.alarmHistory = AlarmHistoryCommandsFor(e->alarmHistory);
     main.savePicture = [e] { e->cameras.SnapPicture(); };
     main.changeResolution = [e] { e->cameras.ChangeResolution(); };
     main.grabCameraFrame = [e](int camera, CameraFrame& frame) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/AlarmControl.h"
 #include "app/ConfigureCommand.h"
 #include "app/ContactWindowsWiring.h"
 #include "app/DesktopFrontEnd.h"
@@ -29,11 +30,14 @@
 #include "config/MemorySettingsTree.h"
 #include "config/Preferences.h"
 #include "config/ProfileFile.h"
+#include "platform/ControlSocket.h"
+#include "platform/ControlSocketServer.h"
 #include "platform/CurlFtpClient.h"
 #include "platform/CurlSmtpClient.h"
 #include "platform/FileStore.h"
 #include "platform/KeychainSecretStore.h"
 #include "platform/LinuxSystemActions.h"
+#include "platform/MosquittoMqttClient.h"
 #include "platform/PortMap.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtMachineSettings.h"
@@ -318,6 +322,10 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     CurlFtpClient ftpClient(
         virtualLoop ? CurlFtpClient::Post()
                     : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
+    // And so does the MQTT broker connection; the engine decides whether to use it.
+    MosquittoMqttClient mqttClient(
+        virtualLoop ? MosquittoMqttClient::Post()
+                    : [&loop](std::function<void()> work) { loop->Post(std::move(work)); });
     // Cameras: a simulated run has only its synthetic ones; the USB cameras come with the
     // windows' libraries, which a headless run does not load.
     std::unique_ptr<CameraBackend> usbCameras;
@@ -349,10 +357,22 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
                                  cameraBackend,
                                  cameraBackend ? "No video capture devices found"
                                                : "USB cameras are shown by the windowed program; "
-                                                 "a headless run does not open them."});
+                                                 "a headless run does not open them.",
+                                 &mqttClient});
 
     engine.help.helpFile = ResourcePath("README.TXT");
     engine.ftp.stylesheetFile = StatusPageStylesheet(paths.applicationFolder);
+
+    // `--ack` and `--snooze` of another process reach this run through its control socket.
+    ControlSocketServer control([&engine, user = CurrentUserName()](const std::string& line) {
+        return CarryOutAlarmControl(engine, line, user).Line();
+    });
+    if (const std::string why = control.Listen(ControlSocketPath(paths.configDirectory));
+        !why.empty()) {
+        journal->Record("status", "--ack and --snooze cannot reach this run: " + why);
+    } else if (!virtualLoop) {
+        control.ServeFromEventLoop();
+    }
 
     std::unique_ptr<ViewJournal> viewJournal;
     if (cmd.headless) {
@@ -398,6 +418,8 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
         }
         commands.alarmContinue = [&engine] { engine.alerts.Continue(); };
         commands.alarmDisableAll = [&engine] { engine.alerts.DisableAllAlarms(); };
+        commands.alarmAcknowledge = AlarmWindowAcknowledgeFor(engine);
+        commands.alarmSnooze = AlarmWindowSnoozeFor(engine);
         windows = desktop->ShowWindows(engine.view, engine.prefs, *dialogs, std::move(commands));
     }
 
@@ -412,12 +434,14 @@ int RunProgram(const CommandLine& cmd, int argc, char** argv) {
     int exitCode = 0;
     if (virtualLoop) {
         // The virtual loop never waits on the signal pipe, so it looks for a termination signal
-        // (and takes in the mail outcomes) once a simulated second and then ends as the end of
-        // its time would.
+        // (and takes in the mail, upload and broker outcomes and the control socket's requests)
+        // once a simulated second and then ends as the end of its time would.
         TimerId watch = 0;
         std::function<void()> watchForSignals = [&] {
             smtpClient.DeliverFinished();
             ftpClient.DeliverFinished();
+            mqttClient.DeliverFinished();
+            control.Poll();
             if (terminationRequested) {
                 virtualLoop->Stop();
             } else {

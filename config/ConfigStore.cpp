@@ -30,8 +30,9 @@ constexpr const char* kPageAlertSetup = "Page Alert Setup";
 constexpr const char* kInternetUpdateSetup = "Internet Update Setup";
 constexpr const char* kDeviceSetup = "Device Setup";
 constexpr const char* kLogging = "Logging";
+constexpr const char* kMqttSetup = "MQTT Setup";
 
-// The two passwords: where each is kept in the settings tree and in the preferences file. The key
+// The passwords: where each is kept in the settings tree and in the preferences file. The key
 // is also the secret's name in the secret store.
 struct Password {
     const char* key;
@@ -42,6 +43,7 @@ struct Password {
 const Password kPasswords[] = {
     {"SMTPUserPassword", kProgramSetup, kEmailAlertSetup, &Preferences::SMTPUserPassword},
     {"pw", kInternetSetup, kInternetUpdateSetup, &Preferences::pw},
+    {"MqttPassword", kProgramSetup, kMqttSetup, &Preferences::MqttPassword},
 };
 
 const Password* FindPassword(const std::string& key) {
@@ -131,6 +133,10 @@ std::vector<Stored> SettingsTreeTable(const std::string& logdirDefault) {
         {ps, Switch("CheckRange", &P::CheckRange), "1"},
         {ps, Text("MaxDistanceThresh", &P::MaxDistanceThresh), "100"},
         {ps, Text("MinDistanceThresh", &P::MinDistanceThresh), "30"},
+        {ps, Text("TempHysteresis", &P::TempHysteresis), "0"},
+        {ps, Text("HumidHysteresis", &P::HumidHysteresis), "0"},
+        {ps, Text("TiltHysteresis", &P::TiltHysteresis), "0"},
+        {ps, Text("DistanceHysteresis", &P::DistanceHysteresis), "0"},
         {ps, Text("ReadingInterval", &P::ReadingInterval), "30"},
         {ps, ReadingUnit(), "Min"},
         {ps, Text("BinaryInterval", &P::BinaryInterval), "500"},
@@ -146,6 +152,9 @@ std::vector<Stored> SettingsTreeTable(const std::string& logdirDefault) {
         {ps, Switch("chkPageOnProx", &P::chkPageOnProx), "0"},
         {ps, Switch("chkOnScreenProx", &P::chkOnScreenOnProx), "0"},
         {ps, Text("AlertRepeatSeconds", &P::AlertRepeatSeconds), "60"},
+        {ps, Text("EscalateAfter", &P::EscalateAfter), "0"},
+        {ps, Text("EscalationEmail", &P::EscalationEmail), ""},
+        {ps, Text("EscalationNumToCall", &P::EscalationNumToCall), " "},
         // "9" is what a never-saved value reads as; any non-zero value selects SMTP.
         {ps, Switch("optUseSMTP", &P::optUseSMTP), "9"},
         {ps, Text("EmailAddress", &P::EmailAddress), ""},
@@ -182,6 +191,15 @@ std::vector<Stored> SettingsTreeTable(const std::string& logdirDefault) {
         {ps, Text("cmbProximNumber", &P::cmbProximNumber), ""},
         {ps, Switch("chkPlaceInStartup", &P::chkPlaceInStartup), "0"},
         {ps, Switch("chkSendToSummary", &P::chkSendToSummary), "0"},
+        {ps, Switch("MqttEnabled", &P::MqttEnabled), "0"},
+        {ps, Text("MqttServer", &P::MqttServer), ""},
+        {ps, Text("MqttPort", &P::MqttPort), "1883"},
+        {ps, Switch("MqttTls", &P::MqttTls), "0"},
+        {ps, Text("MqttCAFile", &P::MqttCAFile), ""},
+        {ps, Text("MqttUser", &P::MqttUser), ""},
+        {ps, Text("MqttPassword", &P::MqttPassword), ""},
+        {ps, Text("MqttTopicPrefix", &P::MqttTopicPrefix), "vigiltron"},
+        {ps, Switch("MqttDiscovery", &P::MqttDiscovery), "1"},
         {is, Text("ServerName", &P::ServerName), ""},
         {is, Text("UserName", &P::UserName), ""},
         {is, Text("RemoteDirectory", &P::RemoteDirectory), ""},
@@ -207,6 +225,7 @@ std::vector<Stored> PrefsFileTable(const std::string& logdirDefault) {
     const char* es = kEmailAlertSetup;
     const char* pg = kPageAlertSetup;
     const char* iu = kInternetUpdateSetup;
+    const char* ms = kMqttSetup;
     std::vector<Stored> t = {
         {ss, Text("XMaxThresh", &P::XMaxThresh), "1"},
         {ss, Text("XMinThresh", &P::XMinThresh), "0"},
@@ -215,6 +234,11 @@ std::vector<Stored> PrefsFileTable(const std::string& logdirDefault) {
         {ss, Switch("CheckRange", &P::CheckRange), "0"},
         {ss, Text("MinDistanceThresh", &P::MinDistanceThresh), "30"},
         {ss, Text("MaxDistanceThresh", &P::MaxDistanceThresh), "100"},
+        {ss, Text("TempHysteresis", &P::TempHysteresis), "0"},
+        {ss, Text("HumidHysteresis", &P::HumidHysteresis), "0"},
+        {ss, Text("TiltHysteresis", &P::TiltHysteresis), "0"},
+        {ss, Text("DistanceHysteresis", &P::DistanceHysteresis), "0"},
+        {ss, Text("EscalateAfter", &P::EscalateAfter), "0"},
         {ss, Text("ReadingInterval", &P::ReadingInterval), "30"},
         {ss, Text("BinaryInterval", &P::BinaryInterval), "500"},
     };
@@ -263,8 +287,10 @@ std::vector<Stored> PrefsFileTable(const std::string& logdirDefault) {
         {es, Text("SMTPUserName", &P::SMTPUserName), " "},
         {es, Text("SMTPUserPassword", &P::SMTPUserPassword), ""},
         {es, Text("SMTPFromEmailAddress", &P::SMTPFromEmailAddress), ""},
+        {es, Text("EscalationEmail", &P::EscalationEmail), ""},
         {pg, Text("NumToCall", &P::NumToCall), " "},
         {pg, Text("NumToSend", &P::NumToSend), " "},
+        {pg, Text("EscalationNumToCall", &P::EscalationNumToCall), " "},
         {iu, Text("RemoteDirectory", &P::RemoteDirectory), " "},
         {iu, Text("ServerName", &P::ServerName), " "},
         {iu, Text("UserName", &P::UserName), " "},
@@ -276,6 +302,15 @@ std::vector<Stored> PrefsFileTable(const std::string& logdirDefault) {
         {iu, Text("txtTitleForUpdatePage", &P::txtTitleForUpdatePage), " "},
         {iu, Text("txtXMLDirectory", &P::txtXMLDirectory), "C:\\"},
         {iu, Switch("UseDirectory", &P::UseDirectory), "0"},
+        {ms, Switch("MqttEnabled", &P::MqttEnabled), "0"},
+        {ms, Text("MqttServer", &P::MqttServer), ""},
+        {ms, Text("MqttPort", &P::MqttPort), "1883"},
+        {ms, Switch("MqttTls", &P::MqttTls), "0"},
+        {ms, Text("MqttCAFile", &P::MqttCAFile), ""},
+        {ms, Text("MqttUser", &P::MqttUser), ""},
+        {ms, Text("MqttPassword", &P::MqttPassword), ""},
+        {ms, Text("MqttTopicPrefix", &P::MqttTopicPrefix), "vigiltron"},
+        {ms, Switch("MqttDiscovery", &P::MqttDiscovery), "1"},
     };
     t.insert(t.end(), std::make_move_iterator(rest.begin()), std::make_move_iterator(rest.end()));
     return t;

@@ -91,7 +91,7 @@ public:
     // proximity-slot sections. False on failure.
     bool LoadConfig(bool bRunAsService, const std::string& strTotDevices, Preferences& prefs);
 
-    // ---- Passwords: `SMTPUserPassword` and `pw` ----
+    // ---- Passwords: `SMTPUserPassword`, `pw` and `MqttPassword` ----
     // With a secret store available they are kept there, and the settings tree and the
     // preferences file keep an empty value; otherwise they stay in those two in clear. A clear
     // value (left by an existing installation, an import, or a save made while the store was

@@ -92,6 +92,11 @@ struct Preferences {
     // The shortest time, in seconds, between two e-mail or page alarms of one sensor and kind
     // (repeats in between are held back and counted); "0" holds nothing back.
     std::string AlertRepeatSeconds = "60";
+    // Escalation: an alarm nobody acknowledged within this many minutes goes again to the
+    // second recipient and the second pager number ("0": never).
+    std::string EscalateAfter = "0";
+    std::string EscalationEmail;
+    std::string EscalationNumToCall = " ";
 
     // E-mail.
     bool optUseSMTP = true;  // true: SMTP; false: MAPI (the system's mail client)

@@ -80,6 +80,9 @@ bool Startup::Run(const StartupSwitches& switches) {
         }
         // Every entry's polling period follows the stored interval from the start.
         s_.link.ApplyReadingInterval();
+        if (startPublishing) {
+            startPublishing();
+        }
 
         if (deviceCount != "0") {
             if (switches.service) {
@@ -326,6 +329,10 @@ void Startup::ShutDown() {
         }
     }
     s_.link.CloseAllPorts();
+    // After the sensors, so their going off is published before "offline".
+    if (stopPublishing) {
+        stopPublishing();
+    }
     s_.journal.Record("status", "shut down");
 }
 

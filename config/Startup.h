@@ -80,6 +80,10 @@ public:
     std::function<void()> moveToTray;
     std::function<void()> startRemoteMonitoring;
     std::function<void()> releaseCameras;
+    // Publishing to the MQTT broker: started once the preferences are loaded (before the
+    // sensors connect, so their first readings are kept), stopped at shut-down.
+    std::function<void()> startPublishing;
+    std::function<void()> stopPublishing;
 
 private:
     void EnterAutoLogoutMode();

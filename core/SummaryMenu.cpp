@@ -32,6 +32,11 @@ bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n) {
         {SummaryMenuItem::BumpMode, "Set to Bump mode"},
         {SummaryMenuItem::SetSensitivity, "Set Sensitivity"},
         {SummaryMenuItem::History, "History"},
+        {SummaryMenuItem::SnoozeQuarterHour, "Snooze 15 minutes"},
+        {SummaryMenuItem::SnoozeHour, "Snooze 1 hour"},
+        {SummaryMenuItem::SnoozeEightHours, "Snooze 8 hours"},
+        {SummaryMenuItem::SnoozeUntilNormal, "Snooze until back to normal"},
+        {SummaryMenuItem::EndSnooze, "End snooze"},
     };
 
     // A failed connection marks the entry NotConnected; its menu is still that of its kind.
@@ -84,6 +89,16 @@ bool OpenSummaryMenu(const DeviceModel& model, ViewModel& view, int n) {
         kind == DeviceKind::Temperature || kind == DeviceKind::Humidity ||
         kind == DeviceKind::Combined || kind == DeviceKind::Accelerometer ||
         kind == DeviceKind::Distance;
+    // Only a sensor has alerts to hold; a snooze can be ended only while there is one.
+    const bool sensor = kind != DeviceKind::Empty && !IsCamera(kind);
+    for (const SummaryMenuItem item :
+         {SummaryMenuItem::SnoozeQuarterHour, SummaryMenuItem::SnoozeHour,
+          SummaryMenuItem::SnoozeEightHours, SummaryMenuItem::SnoozeUntilNormal}) {
+        Item(menu, item).visible = sensor;
+    }
+    SummaryMenuEntry& endSnooze = Item(menu, SummaryMenuItem::EndSnooze);
+    endSnooze.visible = sensor;
+    endSnooze.enabled = view.Row(n).snoozed;
     view.Changed();
     return true;
 }

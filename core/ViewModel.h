@@ -34,6 +34,10 @@ struct SummaryRow {
     int statusFontSize = 14;
     bool statusVisible = false;
     std::string picture = "reddot.gif";
+    // A remark beside the status ("snoozed until 14:30"); empty: none.
+    std::string note;
+    // The entry's alerts are held by a snooze.
+    bool snoozed = false;
 
     friend bool operator==(const SummaryRow&, const SummaryRow&) = default;
 };
@@ -74,6 +78,8 @@ struct AlarmWindowView {
     bool firstLineVisible = false;
     std::string secondLine;
     bool secondLineVisible = false;
+    // A sensor is in an alarm nobody acknowledged yet: "Acknowledge..." and "Snooze" can act.
+    bool acknowledgeEnabled = false;
 
     friend bool operator==(const AlarmWindowView&, const AlarmWindowView&) = default;
 };
@@ -114,8 +120,14 @@ enum class SummaryMenuItem {
     BumpMode,
     SetSensitivity,
     History,  // the sensor's history chart
+    // Hold the entry's alerts for a while, until it is back to normal, or no longer.
+    SnoozeQuarterHour,
+    SnoozeHour,
+    SnoozeEightHours,
+    SnoozeUntilNormal,
+    EndSnooze,
 };
-inline constexpr int kSummaryMenuItemCount = 10;
+inline constexpr int kSummaryMenuItemCount = 15;
 
 struct SummaryMenuEntry {
     SummaryMenuItem item = SummaryMenuItem::ConnectSensor;
@@ -130,7 +142,7 @@ struct SummaryMenuEntry {
 // until the next press: the items act on that entry.
 struct SummaryMenuView {
     int setupIndex = 0;                   // 0: no menu
-    std::vector<SummaryMenuEntry> items;  // all ten, hidden ones included; empty: no menu
+    std::vector<SummaryMenuEntry> items;  // all of them, hidden ones included; empty: no menu
 };
 
 // Everything the program shows, as plain data. The engine changes it and calls Changed(); the
@@ -185,6 +197,9 @@ public:
     bool trayIconAlert = false;
     // Set when the user confirmed the exit: the windows close and the program ends.
     bool exitRequested = false;
+    // The MQTT broker connection as the setup window's publishing page tells it ("Connected to
+    // broker:1883", "Not connected: ...", "Publishing is off").
+    std::string mqttStatus = "Publishing is off";
 
     // Tells every observer that something changed.
     void Changed();

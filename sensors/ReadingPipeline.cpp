@@ -49,6 +49,9 @@ void ReadingPipeline::Take(Reading reading) {
             break;
     }
     s_.view.Changed();
+    if (taken) {
+        taken(reading);
+    }
 }
 
 int ReadingPipeline::SlotOf(const Reading& reading, Tab tab) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "core/Clock.h"
@@ -40,6 +41,10 @@ public:
 
     // A sensor of `kind` was disconnected: the alarm latches of its kind are armed again.
     void SensorDisconnected(DeviceKind kind);
+
+    // Told each reading or event once it has been shown, judged and logged (with its time), so
+    // that it can be published as the Summary row now shows it.
+    std::function<void(const Reading&)> taken;
 
 private:
     void Polled(const Reading& reading);

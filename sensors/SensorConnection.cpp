@@ -110,6 +110,10 @@ void SensorLink::CompleteConnection(int n, DeviceKind kind, bool continued) {
         // Before the first reading, so the file tells the story in order.
         s_.logFiles.NoteConnection(n, "Sensor connected again");
     }
+    // Before the first reading, which connecting takes at once.
+    if (connectionChanged) {
+        connectionChanged(n);
+    }
     if (IsPolledKind(kind)) {
         // A polled sensor's port reports nothing but its own loss.
         if (SerialPort* port = Port(n, PortGroup::Polled)) {
@@ -210,6 +214,10 @@ void SensorLink::ConnectSensor(int n) {
     // reading failed still offers "Disconnect" while it is being polled.
     commands.connectCaption = s_.model.Entry(n)->IsConnected() ? "Disconnect" : "Connect";
     s_.view.Changed();
+    // A connection by hand that failed may have ended the attempts of a lost entry.
+    if (!connected && connectionChanged) {
+        connectionChanged(n);
+    }
 }
 
 void SensorLink::ShowOnTab(int n) {
@@ -490,6 +498,9 @@ void SensorLink::cmdDisconnectSensor_Click(int n) {
                                MessageIcon::Information);
     }
     s_.view.Changed();
+    if (connectionChanged) {
+        connectionChanged(n);
+    }
 }
 
 void SensorLink::CloseAllPorts() {
@@ -520,6 +531,9 @@ void SensorLink::PortLost(int n) {
     CloseEntryPorts(n);
     s_.model.MarkDisconnected(n);
     ShowLost(n);
+    if (connectionChanged) {
+        connectionChanged(n);
+    }
     const std::string where = record->deviceName + " on COM" + std::to_string(record->port);
     Record("connect", std::to_string(n) + " " + record->deviceName +
                           " disconnected: port lost (COM" + std::to_string(record->port) +
@@ -527,6 +541,11 @@ void SensorLink::PortLost(int n) {
                           std::to_string(kReconnectInterval.count() / 1000) + " s");
     s_.logFiles.NoteConnection(n, "Sensor disconnected: port lost");
     if (s_.alerts) {
+        // A snooze would hide whatever the sensor does once it is back.
+        s_.alerts->SensorLost(n);
+        if (const int partner = s_.model.ComboPartnerOf(n); partner != 0) {
+            s_.alerts->SensorLost(partner);
+        }
         s_.alerts->ConnectionAlert(n, kind, "Sensor " + where + " is no longer connected", false);
     }
     e->reconnectTimer.SetEnabled(true);

@@ -92,6 +92,10 @@ public:
     bool PresenceLine(int n);
     // The timer that drives entry n's readings or polls: the polling timer, the water poll.
     Timer* ReadingTimer(int n, DeviceKind kind);
+    // Whether entry n's port was lost and is being tried again.
+    bool IsLost(int n) const { return n >= 1 && n <= 10 && entries_[n] && entries_[n]->lost; }
+    // Told when entry n (the lead of a combined sensor) connected, was lost or was disconnected.
+    std::function<void(int n)> connectionChanged;
 
     SerialPort* Port(int n, PortGroup group);
     Timer* PollingTimer(int n);

@@ -16,6 +16,7 @@
 #include "core/SettingsTree.h"
 #include "core/ViewModel.h"
 #include "reporting/LogFiles.h"
+#include "reporting/MqttPublisher.h"
 #include "sensors/LineStateSensors.h"
 #include "sensors/SensorLink.h"
 
@@ -89,7 +90,52 @@ bool SavedOnChange(const std::string& key) {
     // The mail settings and the alert pacing have no box of their own: they are set from the
     // command line only.
     return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys) ||
-           key == "SMTPCAFile" || key == "SMTPTimeoutSeconds" || key == "AlertRepeatSeconds";
+           key == "SMTPCAFile" || key == "SMTPTimeoutSeconds" || key == "AlertRepeatSeconds" ||
+           key == "MqttServer" || key == "MqttCAFile" || key == "MqttUser";
+}
+
+// The alarm-handling boxes (deadbands and escalation), with their stored defaults. They are
+// checked, and saved, when they are left; a value that does not fit goes back to the stored one.
+const char* AlarmHandlingDefault(const std::string& key) {
+    static const std::pair<const char*, const char*> kKeys[] = {
+        {"TempHysteresis", "0"},      {"HumidHysteresis", "0"}, {"TiltHysteresis", "0"},
+        {"DistanceHysteresis", "0"},  {"EscalateAfter", "0"},   {"EscalationEmail", ""},
+        {"EscalationNumToCall", " "},
+    };
+    for (const auto& [name, value] : kKeys) {
+        if (key == name) {
+            return value;
+        }
+    }
+    return nullptr;
+}
+
+// The longest escalation delay: a week, in minutes.
+constexpr double kLongestEscalationMinutes = 7 * 24 * 60;
+
+bool FitsAlarmHandlingBox(const std::string& key, const std::string& text) {
+    const std::string_view trimmed = Trim(text);
+    if (key == "EscalationEmail") {
+        // One address or none; nothing that could end a mail header line.
+        return trimmed.empty() ||
+               (trimmed.find('@') != std::string_view::npos &&
+                trimmed.find_first_of(" \t\r\n,;<>\"") == std::string_view::npos);
+    }
+    if (key == "EscalationNumToCall") {
+        // Dial characters only: the number goes into the modem's dial command.
+        return trimmed.find_first_not_of("0123456789*#,+-() ") == std::string_view::npos;
+    }
+    const std::optional<double> value = Numeric(text);
+    if (key == "EscalateAfter") {
+        return value && *value == std::floor(*value) && *value >= 0 &&
+               *value <= kLongestEscalationMinutes;
+    }
+    return value && *value >= 0;
+}
+
+// The publishing page's boxes that are checked, and saved, when they are left.
+bool CheckedOnLeave(const std::string& key) {
+    return key == "MqttPort" || key == "MqttTopicPrefix" || key == "MqttPassword";
 }
 
 std::optional<ProximityActions::Action> ActionOfKey(const std::string& key) {
@@ -137,6 +183,13 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"YMinThresh", &p.YMinThresh},
         {"MaxDistanceThresh", &p.MaxDistanceThresh},
         {"MinDistanceThresh", &p.MinDistanceThresh},
+        {"TempHysteresis", &p.TempHysteresis},
+        {"HumidHysteresis", &p.HumidHysteresis},
+        {"TiltHysteresis", &p.TiltHysteresis},
+        {"DistanceHysteresis", &p.DistanceHysteresis},
+        {"EscalateAfter", &p.EscalateAfter},
+        {"EscalationEmail", &p.EscalationEmail},
+        {"EscalationNumToCall", &p.EscalationNumToCall},
         {"ForC", &p.ForC},
         {"ReadingInterval", &p.ReadingInterval},
         {"MinOrSecs", &p.MinOrSecs},
@@ -153,6 +206,12 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"AlertRepeatSeconds", &p.AlertRepeatSeconds},
         {"SMTPCAFile", &p.SMTPCAFile},
         {"SMTPTimeoutSeconds", &p.SMTPTimeoutSeconds},
+        {"MqttServer", &p.MqttServer},
+        {"MqttPort", &p.MqttPort},
+        {"MqttCAFile", &p.MqttCAFile},
+        {"MqttUser", &p.MqttUser},
+        {"MqttPassword", &p.MqttPassword},
+        {"MqttTopicPrefix", &p.MqttTopicPrefix},
     };
     for (const auto& [key, text] : texts) {
         keys_.push_back({key, text, nullptr, {}, {}});
@@ -171,6 +230,9 @@ SetupPreferences::SetupPreferences(Services services) : s_(std::move(services)) 
         {"optSystemLock", &p.optSystemLock},
         {"optLogoutOnProximity", &p.optLogoutOnProximity},
         {"optRunCommand", &p.optRunCommand},
+        {"MqttEnabled", &p.MqttEnabled},
+        {"MqttTls", &p.MqttTls},
+        {"MqttDiscovery", &p.MqttDiscovery},
     };
     for (const auto& [key, flag] : flags) {
         keys_.push_back({key, nullptr, flag, {}, {}});
@@ -248,6 +310,24 @@ void SetupPreferences::CheckCameraBox(const std::string& key, std::string& text)
     }
 }
 
+void SetupPreferences::LeavePublishingBox(const std::string& key, std::string& text) {
+    if (key == "MqttPassword") {
+        s_.config.SavePassword(key, text);
+    } else {
+        const bool usable = key == "MqttPort" ? MqttPublisher::IsUsablePort(text)
+                                              : MqttPublisher::IsUsableTopicPrefix(text);
+        if (!usable) {
+            text = s_.settings.GetSetting(kProgramSetup, key,
+                                          key == "MqttPort" ? "1883" : "vigiltron");
+            return;
+        }
+        Save(key, text);
+    }
+    if (publishingChanged) {
+        publishingChanged();
+    }
+}
+
 void SetupPreferences::Refresh() {
     SetupPreferencesView& v = s_.view.setupPreferences;
     const bool seconds = s_.prefs.MinOrSecs == "Sec";
@@ -259,6 +339,8 @@ void SetupPreferences::Refresh() {
 }
 
 void SetupPreferences::Load() {
+    // The publishing page tells where its password is kept, as the e-mail window does.
+    s_.view.contactSetup.passwordStorage = s_.config.PasswordStorage();
     Refresh();
 }
 
@@ -414,6 +496,19 @@ void SetupPreferences::LeaveBox(const std::string& key) {
     } else if (const auto direction = DelayDirection(key)) {
         std::string& text = *Find(key)->text;
         text = s_.proximity.ValidateDelay(*direction, text);
+    } else if (const char* stored = AlarmHandlingDefault(key)) {
+        std::string& text = *Find(key)->text;
+        if (FitsAlarmHandlingBox(key, text)) {
+            Save(key, text);
+        } else {
+            text = s_.settings.GetSetting(kProgramSetup, key, stored);
+        }
+    } else if (CheckedOnLeave(key)) {
+        LeavePublishingBox(key, *Find(key)->text);
+    } else if (key.starts_with("Mqtt") && Find(key) != nullptr) {
+        if (publishingChanged) {
+            publishingChanged();
+        }
     } else if (const Key* found = Find(key); found && found->text && !found->section.empty()) {
         CheckCameraBox(key, *found->text);
     }
@@ -491,6 +586,8 @@ bool SetupPreferences::Tick(const std::string& key, bool ticked) {
             "Alert.");
     } else if (ticked && key == "CloseFileAfterWrite") {
         CloseOpenLogFiles();
+    } else if (key.starts_with("Mqtt") && publishingChanged) {
+        publishingChanged();
     }
     Refresh();
     return true;

@@ -115,6 +115,8 @@ public:
     // a camera whose "FPS:" changed.
     std::function<bool(int camera, bool checked)> sendToSummary;
     std::function<void(int camera)> cameraPictureChanged;
+    // A publishing setting ("Mqtt...") was changed and saved: the publisher takes it up.
+    std::function<void()> publishingChanged;
 
 private:
     struct Key {
@@ -137,6 +139,9 @@ private:
     bool Refuse(const std::string& key, const std::string& value);
     // A camera option's box holds a value it can use; otherwise it gets its default back.
     void CheckCameraBox(const std::string& key, std::string& text);
+    // A publishing box was left: the port and the topic prefix are checked (an unusable one
+    // gets the value in force back), the password goes where passwords are kept.
+    void LeavePublishingBox(const std::string& key, std::string& text);
     void Refresh();
 
     Services s_;

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/AlarmHistoryWindow.h"
 #include "ui/CameraView.h"
 #include "ui/Forward.h"
 #include "ui/HelpWindow.h"
@@ -50,6 +51,7 @@ MainWindow::MainWindow(ViewModel& view, MainWindowCommands commands, QWidget* pa
     // Acting on a change of the front view only: the tab the user chose stays otherwise.
     frontView_ = view_.cameras.frontView;
     helpWindow_ = new HelpWindow(this);
+    alarmHistoryWindow_ = new AlarmHistoryWindow(view_, commands_.alarmHistory, this);
     BuildMenus();
     setWindowIcon(ProgramIcon());
     tray_ = new TrayIcon(view_, TrayIcon::Commands{commands_.takeOutOfTray, commands_.trayFailed},
@@ -114,6 +116,9 @@ void MainWindow::BuildMenus() {
     file->addSeparator();
     AddCommand(file, QStringLiteral("&Open Log Files"), c.openLogFiles);
     AddCommand(file, QStringLiteral("&Open Camera Capture Files"), c.openCaptureFiles);
+    alarmHistoryAction_ = AddCommand(file, QStringLiteral("Alarm &History..."),
+                                     [this] { alarmHistoryWindow_->Open(); });
+    alarmHistoryAction_->setObjectName(QStringLiteral("alarmHistory"));
     file->addSeparator();
     AddCommand(file, QStringLiteral("Save Preferences to &file"), c.savePreferencesToFile);
     regCleanAction_ =

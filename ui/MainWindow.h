@@ -19,6 +19,7 @@ class QTabWidget;
 
 namespace vigiltron {
 
+class AlarmHistoryWindow;
 class CameraViewWidget;
 class HelpWindow;
 class SensorTab;
@@ -53,6 +54,9 @@ public:
     // The Help menu and the help window it opens.
     QMenu* HelpMenu() const { return helpMenu_; }
     HelpWindow* Help() const { return helpWindow_; }
+    // File menu's "Alarm &History..." and the window it opens.
+    QAction* AlarmHistoryAction() const { return alarmHistoryAction_; }
+    AlarmHistoryWindow* AlarmHistoryDialog() const { return alarmHistoryWindow_; }
     TrayIcon* Tray() const { return tray_; }
     // The Video tab: the notice that no camera is present, or the four camera views (1..4) with
     // "Resolution Change".
@@ -92,6 +96,8 @@ private:
     bool windowHidden_ = false;
     QMenu* helpMenu_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
+    QAction* alarmHistoryAction_ = nullptr;
+    AlarmHistoryWindow* alarmHistoryWindow_ = nullptr;
     int helpRaiseCount_ = 0;  // the view model's request last acted on
     QTimer refreshTimer_;
     std::uint64_t refreshCount_ = 0;

@@ -42,11 +42,12 @@ public:
             dialogs->SetParentWindow(main_.get());
         }
         main_->ShowAsPlaced();
-        alarm_ =
-            std::make_unique<AlarmWindow>(view,
-                                          AlarmWindowCommands{std::move(commands.alarmContinue),
-                                                              std::move(commands.alarmDisableAll)},
-                                          main_.get());
+        alarm_ = std::make_unique<AlarmWindow>(
+            view,
+            AlarmWindowCommands{
+                std::move(commands.alarmContinue), std::move(commands.alarmDisableAll),
+                std::move(commands.alarmAcknowledge), std::move(commands.alarmSnooze)},
+            main_.get());
         addDevice_ = new AddDeviceWindow(view, commands.devices, main_.get());
         scanList_ = new ScanListWindow(view, commands.devices, main_.get());
         setup_ = new SetupWindow(view, prefs, commands.setup, main_.get());

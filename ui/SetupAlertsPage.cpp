@@ -44,6 +44,10 @@ QWidget* SetupAlertsPage::BuildThresholds() {
     auto* temperatureGrid = new QGridLayout(temperature);
     QLineEdit* tempMax =
         AddBox(*temperatureGrid, 0, QStringLiteral("Ma&ximum:"), "TempMax", &Preferences::TempMax);
+    // Each family's deadband sits beside its first limit, and comes next in the tab order;
+    // Alt+A steps from one deadband to the next.
+    AddDeadband(*temperatureGrid, "TempHysteresis", &Preferences::TempHysteresis,
+                QStringLiteral("Temperature deadband"));
     QLineEdit* tempMin =
         AddBox(*temperatureGrid, 1, QStringLiteral("Mi&nimum:"), "TempMin", &Preferences::TempMin);
     celsius_ = new QRadioButton(QStringLiteral("&Celsius"), temperature);
@@ -58,13 +62,15 @@ QWidget* SetupAlertsPage::BuildThresholds() {
     units->addWidget(celsius_);
     units->addWidget(fahrenheit_);
     units->addStretch(1);
-    temperatureGrid->addLayout(units, 2, 0, 1, 2);
+    temperatureGrid->addLayout(units, 2, 0, 1, 4);
     layout->addWidget(temperature);
 
     auto* humidity = new QGroupBox(QStringLiteral("Humidity"), column);
     auto* humidityGrid = new QGridLayout(humidity);
     QLineEdit* humidMax =
         AddBox(*humidityGrid, 0, QStringLiteral("Maximu&m:"), "HumidMax", &Preferences::HumidMax);
+    AddDeadband(*humidityGrid, "HumidHysteresis", &Preferences::HumidHysteresis,
+                QStringLiteral("Humidity deadband"));
     QLineEdit* humidMin =
         AddBox(*humidityGrid, 1, QStringLiteral("M&inimum:"), "HumidMin", &Preferences::HumidMin);
     layout->addWidget(humidity);
@@ -81,6 +87,8 @@ QWidget* SetupAlertsPage::BuildThresholds() {
     auto* accelerometerGrid = new QGridLayout(accelerometer);
     AddBox(*accelerometerGrid, 0, QStringLiteral("X-axis &upper limit:"), "XMaxThresh",
            &Preferences::XMaxThresh);
+    AddDeadband(*accelerometerGrid, "TiltHysteresis", &Preferences::TiltHysteresis,
+                QStringLiteral("Tilt deadband"));
     AddBox(*accelerometerGrid, 1, QStringLiteral("X-axis lo&wer limit:"), "XMinThresh",
            &Preferences::XMinThresh);
     AddBox(*accelerometerGrid, 2, QStringLiteral("&Y-axis upper limit:"), "YMaxThresh",
@@ -93,13 +101,23 @@ QWidget* SetupAlertsPage::BuildThresholds() {
     auto* distanceGrid = new QGridLayout(distance);
     AddBox(*distanceGrid, 0, QStringLiteral("Minimum &distance:"), "MinDistanceThresh",
            &Preferences::MinDistanceThresh);
+    AddDeadband(*distanceGrid, "DistanceHysteresis", &Preferences::DistanceHysteresis,
+                QStringLiteral("Distance deadband"));
     AddBox(*distanceGrid, 1, QStringLiteral("Maximum di&stance:"), "MaxDistanceThresh",
            &Preferences::MaxDistanceThresh);
     QCheckBox* outOfRange = AddSwitch(QStringLiteral("Out of ran&ge alert"), "CheckRange",
                                       [](const Preferences& p) { return p.CheckRange; });
-    distanceGrid->addWidget(outOfRange, 2, 0, 1, 2);
+    distanceGrid->addWidget(outOfRange, 2, 0, 1, 4);
     layout->addWidget(distance);
     layout->addStretch(1);
+
+    // Limits and deadbands are short numbers: narrow boxes leave the page room for both columns
+    // side by side within a 1024x768 screen.
+    for (const BoxOfKey& entry : boxes_) {
+        QLineEdit* box = entry.box;
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) +
+                             box->sizeHint().height());
+    }
     return column;
 }
 
@@ -156,6 +174,8 @@ QWidget* SetupAlertsPage::BuildAlerts() {
         layout->addWidget(box);
     }
 
+    layout->addWidget(BuildEscalation(column));
+
     emailSetup_ = new QPushButton(QStringLiteral("&E-mail Setup..."), column);
     emailSetup_->setObjectName(QStringLiteral("emailSetup"));
     pagingSetup_ = new QPushButton(QStringLiteral("&Paging Setup..."), column);
@@ -171,14 +191,33 @@ QWidget* SetupAlertsPage::BuildAlerts() {
     return column;
 }
 
+QWidget* SetupAlertsPage::BuildEscalation(QWidget* column) {
+    auto* escalation =
+        new QGroupBox(QStringLiteral("Escalation of alarms nobody acknowledges"), column);
+    auto* grid = new QGridLayout(escalation);
+    AddBox(*grid, 0, QStringLiteral("Escalate after (minutes, 0 = ne&ver):"), "EscalateAfter",
+           &Preferences::EscalateAfter);
+    AddBox(*grid, 1, QStringLiteral("Second &recipient's e-mail:"), "EscalationEmail",
+           &Preferences::EscalationEmail);
+    AddBox(*grid, 2, QStringLiteral("Second pager/p&hone number:"), "EscalationNumToCall",
+           &Preferences::EscalationNumToCall);
+    return escalation;
+}
+
+void SetupAlertsPage::AddDeadband(QGridLayout& grid, const char* key,
+                                  std::string Preferences::*text, const QString& name) {
+    QLineEdit* box = AddBox(grid, 0, QStringLiteral("De&adband:"), key, text, 1);
+    box->setAccessibleName(name);
+}
+
 QLineEdit* SetupAlertsPage::AddBox(QGridLayout& grid, int row, const QString& caption,
-                                   const char* key, std::string Preferences::*text) {
+                                   const char* key, std::string Preferences::*text, int column) {
     QWidget* owner = grid.parentWidget();
     auto* label = new QLabel(caption, owner);
     QLineEdit* box = NewTextBox(key, owner);
     label->setBuddy(box);
-    grid.addWidget(label, row, 0);
-    grid.addWidget(box, row, 1);
+    grid.addWidget(label, row, 2 * column);
+    grid.addWidget(box, row, 2 * column + 1);
     // A non-numeric temperature or humidity threshold is reset when the user leaves its box.
     SetupWindowBoxEvents::OnLeave(
         *box, [this, name = std::string(key)] { Run(commands_.leaveBox, name); });

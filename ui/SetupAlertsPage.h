@@ -16,8 +16,9 @@ class QRadioButton;
 namespace vigiltron {
 
 // The setup window's "Thresholds & Alerts" page: the thresholds of every kind with the
-// temperature unit, and the alert switches per sensor family with the program-wide alert
-// options. Every box and switch is named after its stored key.
+// temperature unit and each family's deadband, the alert switches per sensor family with the
+// program-wide alert options, and the escalation of unacknowledged alarms. Every box and switch
+// is named after its stored key.
 class SetupAlertsPage : public SetupPage {
     Q_OBJECT
 public:
@@ -48,8 +49,13 @@ private:
 
     QWidget* BuildThresholds();
     QWidget* BuildAlerts();
+    QWidget* BuildEscalation(QWidget* column);
+    // The deadband of a family, beside the first limit in `grid`.
+    void AddDeadband(QGridLayout& grid, const char* key, std::string Preferences::*text,
+                     const QString& name);
+    // A labelled box in `row`; `column` 1 puts it beside the one of column 0.
     QLineEdit* AddBox(QGridLayout& grid, int row, const QString& caption, const char* key,
-                      std::string Preferences::*text);
+                      std::string Preferences::*text, int column = 0);
     QCheckBox* AddSwitch(const QString& caption, const std::string& key,
                          std::function<bool(const Preferences&)> ticked);
 

@@ -16,6 +16,7 @@
 #include "ui/SetupIntervalsPage.h"
 #include "ui/SetupLoggingPage.h"
 #include "ui/SetupProximityPage.h"
+#include "ui/SetupPublishingPage.h"
 #include "ui/SetupWindowBoxEvents.h"
 
 namespace vigiltron {
@@ -58,6 +59,7 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     proximity_ = new SetupProximityPage(commands_, rendered);
     intervals_ = new SetupIntervalsPage(commands_, rendered);
     cameras_ = new SetupCamerasPage(commands_, rendered);
+    publishing_ = new SetupPublishingPage(commands_, rendered);
     // In the order of Page.
     tabs_->addTab(Scrolling(alerts_, tabs_), QStringLiteral("Thresholds && Alerts"));
     tabs_->addTab(Scrolling(logging_, tabs_), QStringLiteral("Logging"));
@@ -65,6 +67,7 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     tabs_->addTab(Scrolling(proximity_, tabs_), QStringLiteral("Proximity Events"));
     tabs_->addTab(Scrolling(intervals_, tabs_), QStringLiteral("Intervals && Start-up"));
     tabs_->addTab(Scrolling(cameras_, tabs_), QStringLiteral("Cameras"));
+    tabs_->addTab(Scrolling(publishing_, tabs_), QStringLiteral("Publishing"));
 
     ok_ = new QPushButton(QStringLiteral("&OK"), this);
     ok_->setObjectName(QStringLiteral("cmdOK"));
@@ -80,7 +83,7 @@ SetupWindow::SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowC
     // Large enough to show the tallest page whole, as long as that fits a 1024 x 768 screen.
     QSize pages;
     for (QWidget* page : std::initializer_list<QWidget*>{alerts_, logging_, devices_, proximity_,
-                                                         intervals_, cameras_}) {
+                                                         intervals_, cameras_, publishing_}) {
         pages = pages.expandedTo(page->sizeHint());
     }
     const QSize chrome(48, tabs_->tabBar()->sizeHint().height() + ok_->sizeHint().height() + 56);
@@ -107,6 +110,7 @@ void SetupWindow::Render(bool opening) {
     proximity_->Render(prefs_);
     intervals_->Render(view_, prefs_);
     cameras_->Render(view_, prefs_);
+    publishing_->Render(view_, prefs_);
 
     const bool alertsAsked = view_.setupWindowOnAlertsPage && !onAlertsPageShown_;
     const bool proximityAsked = view_.setupWindowOnProximityPage && !onProximityPageShown_;

@@ -18,18 +18,19 @@ class SetupDevicesPage;
 class SetupIntervalsPage;
 class SetupLoggingPage;
 class SetupProximityPage;
+class SetupPublishingPage;
 
 // The sensor setup window: thresholds and alerts, logging, the device rows, the proximity events,
-// the intervals with the start-up options and the camera options, one tab each. The preferences are
-// the texts of its boxes; the view model holds the rest (device rows, slider, enabled states,
-// focus). It renders them after every burst of changes and after each of its own commands, and
-// forwards the user's actions. It shows and hides itself as the view model's visible flag says, and
-// is left only through its own OK: it has no close button and ignores Escape.
+// the intervals with the start-up options, the camera options and publishing, one tab each. The
+// preferences are the texts of its boxes; the view model holds the rest (device rows, slider,
+// enabled states, focus). It renders them after every burst of changes and after each of its own
+// commands, and forwards the user's actions. It shows and hides itself as the view model's visible
+// flag says, and is left only through its own OK: it has no close button and ignores Escape.
 class SetupWindow : public ViewDialog {
     Q_OBJECT
 public:
     // The pages, in the order of the tabs.
-    enum class Page { Alerts, Logging, Devices, Proximity, Intervals, Cameras };
+    enum class Page { Alerts, Logging, Devices, Proximity, Intervals, Cameras, Publishing };
 
     // The view model and the preferences must outlive the window.
     SetupWindow(ViewModel& view, const Preferences& prefs, SetupWindowCommands commands,
@@ -47,6 +48,7 @@ public:
     SetupProximityPage* ProximityPage() const { return proximity_; }
     SetupIntervalsPage* IntervalsPage() const { return intervals_; }
     SetupCamerasPage* CamerasPage() const { return cameras_; }
+    SetupPublishingPage* PublishingPage() const { return publishing_; }
     QPushButton* OkButton() const { return ok_; }
 
 private:
@@ -65,6 +67,7 @@ private:
     SetupProximityPage* proximity_ = nullptr;
     SetupIntervalsPage* intervals_ = nullptr;
     SetupCamerasPage* cameras_ = nullptr;
+    SetupPublishingPage* publishing_ = nullptr;
     QPushButton* ok_ = nullptr;
     // The page requests last acted on, so a request turns the page once and the user may then
     // move on.

@@ -59,6 +59,11 @@ SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidg
         row.reading = NewLabel(this, QStringLiteral("reading") + suffix);
         row.unit = NewLabel(this, QStringLiteral("unit") + suffix);
         row.status = NewLabel(this, QStringLiteral("status") + suffix);
+        row.note = NewLabel(this, QStringLiteral("note") + suffix);
+        // The note qualifies the status: in the window's own font, set apart in italics.
+        QFont noteFont = row.note->font();
+        noteFont.setItalic(true);
+        row.note->setFont(noteFont);
         row.picture = NewLabel(this, QStringLiteral("picture") + suffix);
         row.reading->setAlignment(Qt::AlignCenter);
         row.reading->setMinimumWidth(70);
@@ -75,9 +80,10 @@ SummaryTab::SummaryTab(const ViewModel& view, MainWindowCommands commands, QWidg
         grid->addWidget(row.reading, line, 1);
         grid->addWidget(row.unit, line, 2);
         grid->addWidget(row.status, line, 3);
-        grid->addWidget(row.picture, line, 4);
+        grid->addWidget(row.note, line, 4);
+        grid->addWidget(row.picture, line, 5);
     }
-    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(4, 1);
     rowsColumn->addStretch(1);
     columns->addWidget(BuildCameraColumn(), 2);
 
@@ -155,7 +161,7 @@ void SummaryTab::RenderCamera() {
 }
 
 void SummaryTab::RenderRow(Row& row, const SummaryRow& data) {
-    for (QLabel* label : {row.name, row.reading, row.unit, row.status, row.picture}) {
+    for (QLabel* label : {row.name, row.reading, row.unit, row.status, row.note, row.picture}) {
         label->setHidden(!data.visible);
     }
     SetTextIfChanged(*row.name, data.name);
@@ -176,6 +182,12 @@ void SummaryTab::RenderRow(Row& row, const SummaryRow& data) {
     SetPointSize(*row.status, data.statusFontSize);
     if (data.visible) {
         row.status->setHidden(!data.statusVisible);
+    }
+
+    // A note on the row's alerts, such as "snoozed until 14:30".
+    SetTextIfChanged(*row.note, data.note);
+    if (data.visible) {
+        row.note->setHidden(data.note.empty());
     }
 
     if (!row.pictureDrawn || row.shownPicture != data.picture) {
@@ -231,6 +243,13 @@ std::unique_ptr<QMenu> SummaryTab::BuildRowMenu(int setupIndex) {
                     break;
                 case SummaryMenuItem::History:
                     Run(c.showHistory, n);
+                    break;
+                case SummaryMenuItem::SnoozeQuarterHour:
+                case SummaryMenuItem::SnoozeHour:
+                case SummaryMenuItem::SnoozeEightHours:
+                case SummaryMenuItem::SnoozeUntilNormal:
+                case SummaryMenuItem::EndSnooze:
+                    Run(c.snoozeMenu, n, item);
                     break;
             }
         });
@@ -327,6 +346,11 @@ QLabel* SummaryTab::UnitLabel(int setupIndex) const {
 QLabel* SummaryTab::StatusLabel(int setupIndex) const {
     const Row* row = RowAt(setupIndex);
     return row ? row->status : nullptr;
+}
+
+QLabel* SummaryTab::NoteLabel(int setupIndex) const {
+    const Row* row = RowAt(setupIndex);
+    return row ? row->note : nullptr;
 }
 
 QLabel* SummaryTab::PictureLabel(int setupIndex) const {

@@ -19,10 +19,11 @@ namespace vigiltron {
 
 class CameraViewWidget;
 
-// The Summary tab: one row per setup index 1..10 (name, reading, unit letter, status text and
-// status picture) and the "Connect All" button. Rows of unused entries are hidden. Beside the
-// rows, the camera sent to the Summary tab shows its live picture with "Save Picture"; while no
-// camera is there, the "Video Surveillance" frame says how to send one.
+// The Summary tab: one row per setup index 1..10 (name, reading, unit letter, status text, a note
+// on its alerts such as a snooze, and status picture) and the "Connect All" button. Rows of unused
+// entries are hidden. Beside the rows, the camera sent to the Summary tab shows its live picture
+// with "Save Picture"; while no camera is there, the "Video Surveillance" frame says how to send
+// one.
 class SummaryTab : public QWidget {
     Q_OBJECT
 public:
@@ -44,6 +45,7 @@ public:
     QLabel* ReadingLabel(int setupIndex) const;
     QLabel* UnitLabel(int setupIndex) const;
     QLabel* StatusLabel(int setupIndex) const;
+    QLabel* NoteLabel(int setupIndex) const;
     QLabel* PictureLabel(int setupIndex) const;
     QPushButton* ConnectAllButton() const { return connectAllButton_; }
     QGroupBox* SurveillanceFrame() const { return surveillance_; }
@@ -57,6 +59,7 @@ private:
         QLabel* reading = nullptr;
         QLabel* unit = nullptr;
         QLabel* status = nullptr;
+        QLabel* note = nullptr;
         QLabel* picture = nullptr;
         std::string shownPicture;  // the name the picture label was last drawn from
         bool pictureDrawn = false;

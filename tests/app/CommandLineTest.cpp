@@ -88,6 +88,21 @@ TEST(CommandLineTest, ConfigureOperationsTakeTheirArguments) {
     EXPECT_TRUE(Parse({"--scan", "--all-ports"}).configure.allPorts);
     EXPECT_EQ(Parse({"--add", "distance", "COM1", "d", "--proximity-mode"}).error, "");
     EXPECT_EQ(Parse({"--import-settings", "old.reg"}).configure.file, "old.reg");
+    // --ack's COMMENT is optional: an option after N is not one.
+    const CommandLine ack = Parse({"--ack", "3", "fan replaced", "--config-dir", "/tmp/x"});
+    ASSERT_EQ(ack.error, "");
+    EXPECT_EQ(ack.configure.operation, ConfigureOperation::Acknowledge);
+    EXPECT_EQ(ack.configure.setupIndex, 3);
+    EXPECT_EQ(ack.configure.comment, "fan replaced");
+    const CommandLine bareAck = Parse({"--ack", "3", "--config-dir", "/tmp/x"});
+    ASSERT_EQ(bareAck.error, "");
+    EXPECT_EQ(bareAck.configure.comment, "");
+    EXPECT_EQ(bareAck.configDir, "/tmp/x");
+    for (const char* duration : {"15m", "1h", "8h", "normal", "off", "90m", "168h"}) {
+        const CommandLine snooze = Parse({"--snooze", "10", duration});
+        EXPECT_EQ(snooze.error, "") << duration;
+        EXPECT_EQ(snooze.configure.snoozeUntil, duration);
+    }
     // The switches that choose the stores keep their meaning.
     const CommandLine list = Parse({"--list", "/vtservice", "/service"});
     ASSERT_EQ(list.error, "");
@@ -121,6 +136,14 @@ TEST(CommandLineTest, ConfigureCommandLinesThatMakeNoSenseAreRefused) {
         {"--set", "=5"},            //
         {"--set", "TempMax"},       //
         {"--import-settings"},      //
+        {"--ack"},                  //
+        {"--ack", "0"},             //
+        {"--snooze", "2"},          // no DURATION
+        {"--snooze", "2", "15"},    // no unit
+        {"--snooze", "2", "0m"},    //
+        {"--snooze", "2", "169h"},  // more than a week
+        {"--snooze", "2", "1d"},    //
+        {"--ack", "2", "x", "y"},   // a comment with blanks, unquoted
     };
     for (const auto& args : refused) {
         std::string shown;

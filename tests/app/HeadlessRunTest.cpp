@@ -265,6 +265,9 @@ TEST(HeadlessRun, SensorOnARealSerialPathIsLostAndBroughtBack) {
 
     int continued = 0;
     for (const QString& name : QDir(dir.filePath("logfiles")).entryList(QDir::Files)) {
+        if (name == "alarms.csv") {
+            continue;  // the alarm history, not a sensor's log
+        }
         QFile file(dir.filePath("logfiles/" + name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();

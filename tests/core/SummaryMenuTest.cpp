@@ -42,14 +42,16 @@ protected:
         }
     }
 
-    // The menu as the user sees it: the shown items, "(greyed)" after a disabled one.
-    Lines Menu(int n) {
+    // The menu as the user sees it: the shown items, "(greyed)" after a disabled one. The
+    // sensor commands, or the snooze items that follow them.
+    Lines Menu(int n, bool snoozeItems = false) {
         EXPECT_TRUE(OpenSummaryMenu(model, view, n));
         EXPECT_EQ(view.summaryMenu.setupIndex, n);
         EXPECT_EQ(view.summaryMenu.items.size(), std::size_t(kSummaryMenuItemCount));
         Lines shown;
         for (const SummaryMenuEntry& entry : view.summaryMenu.items) {
-            if (entry.visible) {
+            const bool snooze = entry.item >= SummaryMenuItem::SnoozeQuarterHour;
+            if (entry.visible && snooze == snoozeItems) {
                 shown.push_back(entry.caption + (entry.enabled ? "" : " (greyed)"));
             }
         }
@@ -151,6 +153,21 @@ TEST_F(SummaryMenuTest, OtherKindsShowConnectRenameThresholdsAndHistoryWhenTheyL
                               "Set Thresholds", "History"}));
     EXPECT_EQ(Menu(6), (Lines{"Disconnect This Sensor (greyed)", "Connect All", "Rename Sensor",
                               "Set Thresholds", "History"}));
+}
+
+TEST_F(SummaryMenuTest, SensorsOfferSnoozesAndEndSnoozeOnlyWhileSnoozed) {
+    Load(1, "Vigiltron/W (Water)");
+    const Lines snoozes = {"Snooze 15 minutes", "Snooze 1 hour", "Snooze 8 hours",
+                           "Snooze until back to normal"};
+    Lines notSnoozed = snoozes;
+    notSnoozed.push_back("End snooze (greyed)");
+    EXPECT_EQ(Menu(1, true), notSnoozed);
+    view.Row(1).snoozed = true;
+    Lines snoozed = snoozes;
+    snoozed.push_back("End snooze");
+    EXPECT_EQ(Menu(1, true), snoozed);
+    // An empty entry has no alerts to hold.
+    EXPECT_EQ(Menu(9, true), Lines{});
 }
 
 TEST_F(SummaryMenuTest, ConnectItemNamesWhatItsCommandWillDo) {

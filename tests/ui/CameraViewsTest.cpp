@@ -247,8 +247,8 @@ TEST_F(CameraViewsTest, CamerasPageForwardsEditsUnderTheStoredKeys) {
     Pump();
     window.activateWindow();
 
-    // The new page comes last, so the others keep their places.
-    ASSERT_EQ(window.Tabs()->count(), 6);
+    // Pages added later come after it, so the others keep their places.
+    ASSERT_GE(window.Tabs()->count(), 6);
     EXPECT_EQ(window.Tabs()->tabText(2), "Devices");
     EXPECT_EQ(window.Tabs()->tabText(5), "Cameras");
     window.Tabs()->setCurrentIndex(int(SetupWindow::Page::Cameras));

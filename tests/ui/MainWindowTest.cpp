@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <memory>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "shell/ShellCommands.h"
 #include "sim/RecordingSystemActions.h"
 #include "sim/ScriptedDialogs.h"
+#include "ui/AlarmHistoryWindow.h"
 #include "ui/HelpWindow.h"
 #include "ui/SensorTab.h"
 #include "ui/SummaryTab.h"
@@ -117,6 +119,20 @@ TEST_F(MainWindowTest, SummaryRowShowsReadingUnitAndStatusAfterAChange) {
     EXPECT_EQ(TextColourOf(status), QColor(Qt::red));
     EXPECT_EQ(status->font().pointSize(), 10);
     EXPECT_FALSE(Summary().PictureLabel(3)->pixmap().isNull()) << "red dot by default";
+    EXPECT_TRUE(Summary().NoteLabel(3)->isHidden()) << "no note";
+    // A snoozed sensor's note shows beside its status, on the same line.
+    row.note = "snoozed until 14:30";
+    view.Changed();
+    Pump();
+    QLabel* note = Summary().NoteLabel(3);
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_EQ(note->text(), "snoozed until 14:30");
+    EXPECT_GT(note->x(), status->x());
+    EXPECT_EQ(note->geometry().center().y(), status->geometry().center().y());
+    row.note.clear();
+    view.Changed();
+    Pump();
+    EXPECT_TRUE(note->isHidden());
 
     // Rows of unused entries stay hidden.
     for (int n : {1, 2, 4, 10}) {
@@ -423,6 +439,16 @@ TEST(MainWindowShellTest, MenusAndSlotsForwardTheirCommandsAndTheTrayNeverStrand
     commands.openSetupWindow = [&] { calls.push_back("setup"); };
     commands.setProximityNotifications = [&] { calls.push_back("proximity events"); };
     commands.showHistory = [&](int n) { calls.push_back("history " + std::to_string(n)); };
+    int historyReads = 0;
+    commands.alarmHistory.read = [&](const AlarmHistoryFilter&) {
+        ++historyReads;
+        AlarmRecord alarm;
+        alarm.time = LocalDateTime{2026, 12, 9, 14, 30, 5, 0};
+        alarm.entry = 3;
+        alarm.sensor = "Server room";
+        alarm.kind = "Temperature";
+        return AlarmHistoryRead{{alarm}, 0, ""};
+    };
     MainWindow window(view, commands);
     window.show();
     Pump();
@@ -433,6 +459,17 @@ TEST(MainWindowShellTest, MenusAndSlotsForwardTheirCommandsAndTheTrayNeverStrand
     ASSERT_NE(MenuEntry(window, "&File", "&Open Camera Capture Files"), nullptr);
     MenuEntry(window, "&File", "&Open Camera Capture Files")->trigger();
     EXPECT_EQ(system.Calls(), (std::vector<std::string>{"open /opt/vigiltron/capturefiles"}));
+    // "Alarm History..." opens the alarm history on a fresh read.
+    ASSERT_NE(MenuEntry(window, "&File", "Alarm &History..."), nullptr);
+    EXPECT_FALSE(window.AlarmHistoryDialog()->isVisible());
+    MenuEntry(window, "&File", "Alarm &History...")->trigger();
+    Pump();
+    EXPECT_TRUE(window.AlarmHistoryDialog()->isVisible());
+    EXPECT_EQ(window.AlarmHistoryDialog()->Table()->rowCount(), 1);
+    EXPECT_EQ(historyReads, 1);
+    window.AlarmHistoryDialog()->CloseButton()->click();
+    Pump();
+    EXPECT_FALSE(window.AlarmHistoryDialog()->isVisible());
 
     // The History button of a slot opens the chart of the device bound to it.
     view.Slot(Tab::Distance, 2).visible = true;
@@ -453,9 +490,9 @@ TEST(MainWindowShellTest, MenusAndSlotsForwardTheirCommandsAndTheTrayNeverStrand
     EXPECT_FALSE(view.inTray);
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.Tray()->Shown());
-    EXPECT_EQ(dialogs.Messages(), (std::vector<std::string>{
-                                      "PlaceInSysTray Error: the desktop has no notification "
-                                      "area"}));
+    EXPECT_EQ(dialogs.Messages(),
+              (std::vector<std::string>{"PlaceInSysTray Error: the desktop has no notification "
+                                        "area"}));
 
     // Told the truth, the program stays in its window and says why.
     view.trayAvailable = false;

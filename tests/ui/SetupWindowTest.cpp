@@ -181,6 +181,46 @@ TEST_F(SetupWindowTest, ThresholdsAndAlertSwitchesFollowTheRules) {
     EXPECT_EQ(Stored("chkUseAlerts"), "1");
 }
 
+TEST_F(SetupWindowTest, DeadbandsBesideTheThresholdsAndTheEscalationAreSavedWhenLeft) {
+    settings.SaveSetting("Program Setup", "HumidHysteresis", "3");
+    Open();
+    ShowPage(Page::Alerts);
+    SetupAlertsPage& page = *window->AlertsPage();
+    for (const char* key :
+         {"TempHysteresis", "HumidHysteresis", "TiltHysteresis", "DistanceHysteresis",
+          "EscalateAfter", "EscalationEmail", "EscalationNumToCall"}) {
+        ASSERT_NE(page.Box(key), nullptr) << key;
+    }
+    EXPECT_EQ(page.Box("HumidHysteresis")->text(), "3");
+    EXPECT_EQ(page.Box("EscalateAfter")->text(), "0");
+    // Each deadband on the line of its family's first limit, to its right.
+    for (const auto& [deadband, limit] : {std::pair{"TempHysteresis", "TempMax"},
+                                          {"HumidHysteresis", "HumidMax"},
+                                          {"TiltHysteresis", "XMaxThresh"},
+                                          {"DistanceHysteresis", "MinDistanceThresh"}}) {
+        QLineEdit* band = page.Box(deadband);
+        QLineEdit* beside = page.Box(limit);
+        EXPECT_EQ(band->mapTo(&page, QPoint()).y(), beside->mapTo(&page, QPoint()).y()) << deadband;
+        EXPECT_GT(band->mapTo(&page, QPoint()).x(), beside->mapTo(&page, QPoint()).x()) << deadband;
+    }
+
+    // Saved once left; a value that does not fit goes back to the stored one.
+    QLineEdit* tempMax = page.Box("TempMax");
+    TypeInto(page.Box("TempHysteresis"), "1.5");
+    TypeInto(page.Box("EscalateAfter"), "10");
+    TypeInto(page.Box("EscalationEmail"), "second@example.com");
+    TypeInto(page.Box("EscalationNumToCall"), "555-0199");
+    QTest::mouseClick(tempMax, Qt::LeftButton);
+    EXPECT_EQ(Stored("TempHysteresis"), "1.5");
+    EXPECT_EQ(Stored("EscalateAfter"), "10");
+    EXPECT_EQ(Stored("EscalationEmail"), "second@example.com");
+    EXPECT_EQ(Stored("EscalationNumToCall"), "555-0199");
+    TypeInto(page.Box("EscalateAfter"), "soon");
+    QTest::mouseClick(tempMax, Qt::LeftButton);
+    EXPECT_EQ(page.Box("EscalateAfter")->text(), "10");
+    EXPECT_EQ(Stored("EscalateAfter"), "10");
+}
+
 TEST_F(SetupWindowTest, DeviceRowsShowTheSetupAndForwardToTheEngine) {
     SaveDevice(2, "Vigiltron/T (Temperature)", 5, "Server Room");
     ports.Attach(5, std::make_shared<SimulatedSensor>(loop, SensorKind::Temperature));

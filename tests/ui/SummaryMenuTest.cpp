@@ -50,6 +50,7 @@ protected:
         c.connectAll = [this] { ran.push_back("connect all"); };
         c.setThresholds = [this] { ran.push_back("thresholds"); };
         c.setProximityNotifications = [this] { ran.push_back("proximity notifications"); };
+        c.snoozeMenu = [this](int n, SummaryMenuItem item) { snoozeItems.emplace_back(n, item); };
         window = std::make_unique<MainWindow>(view, std::move(c));
         window->show();
         Pump();
@@ -99,6 +100,7 @@ protected:
     DeviceModel model{dialogs, settings};
     ViewModel view;
     std::vector<std::string> ran;
+    std::vector<std::pair<int, SummaryMenuItem>> snoozeItems;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -116,10 +118,13 @@ TEST_F(SummaryMenuWindowTest, RightPressOnARowShowsTheEngineMenuAndItsItemsRunTh
     EXPECT_EQ(Shown(*menu),
               (std::vector<std::string>{"Disconnect This Sensor", "Connect All", "Rename Sensor",
                                         "Set Thresholds", "Calibrate to 0", "Take out of Bump mode",
-                                        "Set Sensitivity", "History"}));
+                                        "Set Sensitivity", "History", "Snooze 15 minutes",
+                                        "Snooze 1 hour", "Snooze 8 hours",
+                                        "Snooze until back to normal", "End snooze (greyed)"}));
     for (const char* caption :
          {"Disconnect This Sensor", "Connect All", "Rename Sensor", "Set Thresholds",
-          "Calibrate to 0", "Take out of Bump mode", "Set Sensitivity", "History"}) {
+          "Calibrate to 0", "Take out of Bump mode", "Set Sensitivity", "History",
+          "Snooze 15 minutes", "Snooze 1 hour", "Snooze 8 hours", "Snooze until back to normal"}) {
         if (QAction* action = Item(*menu, caption)) {
             action->trigger();
         }
@@ -127,19 +132,32 @@ TEST_F(SummaryMenuWindowTest, RightPressOnARowShowsTheEngineMenuAndItsItemsRunTh
     EXPECT_EQ(ran, (std::vector<std::string>{"toggle 3", "connect all", "rename 3", "thresholds",
                                              "calibrate 3", "bump mode 3", "sensitivity 3",
                                              "history 3"}));
+    EXPECT_EQ(snoozeItems, (std::vector<std::pair<int, SummaryMenuItem>>{
+                               {3, SummaryMenuItem::SnoozeQuarterHour},
+                               {3, SummaryMenuItem::SnoozeHour},
+                               {3, SummaryMenuItem::SnoozeEightHours},
+                               {3, SummaryMenuItem::SnoozeUntilNormal}}));
 
-    // The reading opens its row's menu too; a new press replaces the open menu.
+    // The reading opens its row's menu too; a new press replaces the open menu. A snoozed
+    // sensor's snooze can be ended.
     ran.clear();
+    snoozeItems.clear();
+    view.Row(4).snoozed = true;
     QTest::mousePress(Summary().ReadingLabel(4), Qt::RightButton);
     menu = Summary().OpenRowMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(Shown(*menu),
               (std::vector<std::string>{"Disconnect This Sensor", "Connect All", "Rename Sensor",
                                         "Set Thresholds", "Set Proximity Notifications",
-                                        "Set to Proximity mode", "Set Sensitivity", "History"}));
+                                        "Set to Proximity mode", "Set Sensitivity", "History",
+                                        "Snooze 15 minutes", "Snooze 1 hour", "Snooze 8 hours",
+                                        "Snooze until back to normal", "End snooze"}));
     Item(*menu, "Set Proximity Notifications")->trigger();
     Item(*menu, "Set to Proximity mode")->trigger();
+    Item(*menu, "End snooze")->trigger();
     EXPECT_EQ(ran, (std::vector<std::string>{"proximity notifications", "proximity mode 4"}));
+    EXPECT_EQ(snoozeItems,
+              (std::vector<std::pair<int, SummaryMenuItem>>{{4, SummaryMenuItem::EndSnooze}}));
     menu->close();
     Pump();
 }
