@@ -475,7 +475,7 @@ int SendToRunningProgram(const ConfigureRequest& request, const ProgramPaths& pa
         control.comment = request.comment;
     }
     // Long enough for a program busy with a reading or a mail; a page (16 seconds and more)
-    // may outlast it, and the answer then says so.
+    // may outlast it, and the call then says so.
     const ControlSocketReply reply = ControlSocketClient::Send(
         ControlSocketPath(paths.configDirectory), control.Line(), std::chrono::seconds(10));
     switch (reply.outcome) {

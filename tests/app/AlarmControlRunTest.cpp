@@ -11,57 +11,15 @@
 #include <algorithm>
 #include <string>
 
+#include "app/LiveRun.h"
 #include "app/ProgramRun.h"
 
 namespace {
 
+using vigiltron::testing_support::LiveRun;
 using vigiltron::testing_support::RunProgram;
 using vigiltron::testing_support::RunResult;
 using vigiltron::testing_support::WriteFile;
-
-// A run that goes on until it is stopped, in `environment`; both outputs in one.
-class LiveRun {
-public:
-    LiveRun(const QStringList& args, const QProcessEnvironment& environment) {
-        process_.setProcessEnvironment(environment);
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(VIGILTRON_BINARY, args);
-    }
-    ~LiveRun() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished();
-        }
-    }
-
-    // Reads the output until `text` shows up; false when it has not within `timeoutMs`.
-    bool WaitFor(const std::string& text, int timeoutMs = 60000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (output_.find(text) == std::string::npos) {
-            if (deadline.hasExpired() ||
-                (process_.state() == QProcess::NotRunning && process_.bytesAvailable() == 0)) {
-                return false;
-            }
-            process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
-            output_ += process_.readAll().toStdString();
-        }
-        return true;
-    }
-
-    // Stops the run as a service stop does; true when it then ended cleanly.
-    bool Terminate() {
-        process_.terminate();
-        const bool ended = process_.waitForFinished(60000);
-        output_ += process_.readAll().toStdString();
-        return ended && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
-    }
-
-    const std::string& Output() const { return output_; }
-
-private:
-    QProcess process_;
-    std::string output_;
-};
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

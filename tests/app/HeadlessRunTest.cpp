@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/LiveRun.h"
 #include "app/ProgramRun.h"
 
 #include <algorithm>
@@ -17,65 +18,10 @@
 
 namespace {
 
+using vigiltron::testing_support::LiveRun;
 using vigiltron::testing_support::RunProgram;
 using vigiltron::testing_support::RunResult;
 using vigiltron::testing_support::WriteFile;
-
-// A run that goes on until it is stopped, as a service's or a user's would; both outputs in one.
-class LiveRun {
-public:
-    explicit LiveRun(const QStringList& args, bool offscreenWindows = false) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (offscreenWindows) {
-            environment.insert("QT_QPA_PLATFORM", "offscreen");
-        }
-        process_.setProcessEnvironment(environment);
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(VIGILTRON_BINARY, args);
-    }
-    ~LiveRun() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished();
-        }
-    }
-
-    // Reads the output until `text` shows up, followed (later) by `then` when given; false when
-    // it has not within `timeoutMs`.
-    bool WaitFor(const std::string& text, const std::string& then = "", int timeoutMs = 60000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!Shows(text, then)) {
-            if (deadline.hasExpired() ||
-                (process_.state() == QProcess::NotRunning && process_.bytesAvailable() == 0)) {
-                return false;
-            }
-            process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
-            output_ += process_.readAll().toStdString();
-        }
-        return true;
-    }
-
-    // Stops the run the way a service stop does (SIGTERM). True when it then ended by itself,
-    // with exit code 0.
-    bool Terminate(int timeoutMs = 60000) {
-        process_.terminate();
-        const bool ended = process_.waitForFinished(timeoutMs);
-        output_ += process_.readAll().toStdString();
-        return ended && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
-    }
-
-    qint64 Pid() const { return process_.processId(); }
-    const std::string& Output() const { return output_; }
-
-private:
-    bool Shows(const std::string& text, const std::string& then) const {
-        const auto at = output_.find(text);
-        return at != std::string::npos && output_.find(then, at + text.size()) != std::string::npos;
-    }
-
-    QProcess process_;
-    std::string output_;
-};
 
 // The text between `begin` and the next `end`; empty when `begin` is missing.
 std::string Between(const std::string& text, const std::string& begin, const std::string& end) {
@@ -198,7 +144,7 @@ TEST(HeadlessRunTest, TheDemoRemovesItsTemporaryFolderUnlessGivenAConfigDir) {
     // Stopped by a service stop, in a window: the folder is there while the demo runs, the run
     // says where on stderr, and the folder is gone once the run has ended.
     {
-        LiveRun live({"--demo"}, /*offscreenWindows=*/true);
+        LiveRun live({"--demo"}, LiveRun::Offscreen());
         const std::string said = "demo files in ";
         const std::string until = " (removed at exit; --config-dir DIR keeps them)";
         ASSERT_TRUE(live.WaitFor(said, until)) << live.Output();

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/LiveRun.h"
 #include "app/ProgramRun.h"
 #include "config/ProfileFile.h"
 #include "platform/QtSettingsTree.h"
@@ -24,6 +25,7 @@ namespace vigiltron {
 namespace {
 
 using testing_support::BrokerOptions;
+using testing_support::LiveRun;
 using testing_support::MosquittoBroker;
 using testing_support::MqttSubscriber;
 using testing_support::RunProgram;
@@ -95,45 +97,6 @@ std::string Between(const std::string& text, const std::string& begin, const std
     const auto start = from + begin.size();
     return text.substr(start, text.find(end, start) - start);
 }
-
-// A real-time run of the program, its journal read as it goes.
-class LiveRun {
-public:
-    explicit LiveRun(const QStringList& args) {
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(VIGILTRON_BINARY, args);
-    }
-    ~LiveRun() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    // Reads the journal until `done` holds for it, at most `bound`.
-    bool WaitFor(const std::function<bool(const std::string&)>& done,
-                 std::chrono::milliseconds bound = 60s) {
-        const QDeadlineTimer deadline(bound.count());
-        while (!done(journal_)) {
-            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning) {
-                return false;
-            }
-            process_.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
-            journal_ += process_.readAll().toStdString();
-        }
-        return true;
-    }
-    bool WaitFor(const std::string& text, std::chrono::milliseconds bound = 60s) {
-        return WaitFor([&](const std::string& j) { return j.find(text) != std::string::npos; },
-                       bound);
-    }
-    void Kill() {
-        process_.kill();  // SIGKILL: no goodbye to the broker
-        process_.waitForFinished();
-    }
-    const std::string& Journal() const { return journal_; }
-
-private:
-    QProcess process_;
-    std::string journal_;
-};
 
 TEST(MqttRunTest, TheDemoIsPublishedWithDiscoveryAlarmsLastWillAndAReconnection) {
     BrokerOptions options;
@@ -211,7 +174,7 @@ TEST(MqttRunTest, TheDemoIsPublishedWithDiscoveryAlarmsLastWillAndAReconnection)
               0);
     const std::size_t before = subscriber.Received().size();
     LiveRun live({"--headless", "--simulate", kDemoScenario, "--config-dir", dir.path()});
-    ASSERT_TRUE(live.WaitFor("mqtt: connected to ")) << live.Journal();
+    ASSERT_TRUE(live.WaitFor("mqtt: connected to ")) << live.Output();
     ASSERT_TRUE(subscriber.WaitFor([&](const MqttSubscriber::Messages& m) {
         return std::any_of(m.begin() + before, m.end(), [&](const auto& message) {
             return message.topic == base + "/status" && message.payload == "online";
@@ -219,23 +182,23 @@ TEST(MqttRunTest, TheDemoIsPublishedWithDiscoveryAlarmsLastWillAndAReconnection)
     })) << subscriber.Text();
 
     broker.Stop();
-    ASSERT_TRUE(live.WaitFor("mqtt: disconnected from ")) << live.Journal();
-    const std::size_t lostAt = live.Journal().find("mqtt: disconnected from ");
+    ASSERT_TRUE(live.WaitFor("mqtt: disconnected from ")) << live.Output();
+    const std::size_t lostAt = live.Output().find("mqtt: disconnected from ");
     // Three readings taken while the broker is away.
     ASSERT_TRUE(live.WaitFor([&](const std::string& journal) {
         return JournalReadings(journal.substr(lostAt), 1).size() >= 3;
-    })) << live.Journal();
+    })) << live.Output();
     ASSERT_TRUE(broker.Start()) << broker.Errors();
-    ASSERT_TRUE(live.WaitFor("mqtt: reconnected to ")) << live.Journal();
-    const std::size_t backAt = live.Journal().find("mqtt: reconnected to ");
-    const auto away = JournalReadings(live.Journal().substr(lostAt, backAt - lostAt), 1);
+    ASSERT_TRUE(live.WaitFor("mqtt: reconnected to ")) << live.Output();
+    const std::size_t backAt = live.Output().find("mqtt: reconnected to ");
+    const auto away = JournalReadings(live.Output().substr(lostAt, backAt - lostAt), 1);
     ASSERT_GE(away.size(), 3u);
     EXPECT_TRUE(subscriber.WaitFor([&](const MqttSubscriber::Messages& m) {
         const auto published = PublishedReadings(m, base + "/1/state");
         return std::all_of(away.begin(), away.end(), [&](const auto& reading) {
             return std::find(published.begin(), published.end(), reading) != published.end();
         });
-    })) << live.Journal()
+    })) << live.Output()
         << subscriber.Text();
 
     // Killed without a goodbye: the broker publishes the last will.
